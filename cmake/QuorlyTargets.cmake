@@ -1,0 +1,69 @@
+# Source discovery and test registration shared by every subsystem folder.
+#
+# Each subsystem folder under src/ follows one convention, so that adding a file
+# needs no edit of a shared list:
+#   src/<subsystem>/*.cpp          -> quorly_core (QtCore, OpenSSL, libplist; no screen)
+#   src/<subsystem>/desktop/*.cpp  -> quorly_desktop (widgets, keychain, X11)
+#   src/<subsystem>/targets.cmake  -> optional: executables of that subsystem
+# Files whose name ends in "main.cpp" are left to targets.cmake.
+
+function(quorly_collect_sources out_var dir)
+  file(GLOB found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.h" "${dir}/*.qrc")
+  list(FILTER found EXCLUDE REGEX "main\\.cpp$")
+  set(${out_var} ${found} PARENT_SCOPE)
+endfunction()
+
+# quorly_unit_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [LABELS <labels...>]
+#                  [ENVIRONMENT <k=v...>] [NO_SANITIZER])
+# Builds a GoogleTest executable against quorly_core. Unless NO_SANITIZER is given and
+# QUORLY_SANITIZERS is on, a twin "<name>_san" is built against quorly_core_san with
+# AddressSanitizer and UBSan, and registered with the label "sanitizer".
+function(quorly_unit_test)
+  cmake_parse_arguments(T "NO_SANITIZER" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT T_LABELS)
+    set(T_LABELS unit)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_compile_options(${T_NAME} PRIVATE ${QUORLY_WARNINGS})
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${T_NAME} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+                                               QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(${T_NAME} PRIVATE quorly_core ${T_LIBS} GTest::gtest_main)
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
+
+  if(QUORLY_SANITIZERS AND NOT T_NO_SANITIZER)
+    set(san ${T_NAME}_san)
+    add_executable(${san} ${T_SOURCES})
+    target_compile_options(${san} PRIVATE ${QUORLY_WARNINGS} ${QUORLY_SANITIZER_FLAGS})
+    target_link_options(${san} PRIVATE ${QUORLY_SANITIZER_FLAGS})
+    target_include_directories(${san} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    target_compile_definitions(${san} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+                                              QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    target_link_libraries(${san} PRIVATE quorly_core_san ${T_LIBS} GTest::gtest_main)
+    gtest_discover_tests(${san} TEST_SUFFIX " [san]" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS "sanitizer" ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1;${T_ENVIRONMENT}")
+  endif()
+endfunction()
+
+# quorly_desktop_test(NAME <name> SOURCES <files...> [LIBS ...] [LABELS ...] [ENVIRONMENT ...])
+# A GoogleTest executable against quorly_desktop whose main creates a QApplication
+# (tests/support/desktop_test_main.cpp). Runs offscreen unless ENVIRONMENT says otherwise.
+function(quorly_desktop_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT T_LABELS)
+    set(T_LABELS gui)
+  endif()
+  if(NOT T_ENVIRONMENT)
+    set(T_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/desktop_test_main.cpp)
+  target_compile_options(${T_NAME} PRIVATE ${QUORLY_WARNINGS})
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${T_NAME} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+                                               QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(${T_NAME} PRIVATE quorly_desktop Qt6::Test ${T_LIBS} GTest::gtest)
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
+endfunction()
