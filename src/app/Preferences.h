@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+class QSettings;
+
+namespace quorly {
+
+// The per-user preferences store: ~/.config/Quorly/Quorly.conf (INI). There are no
+// registered defaults: a missing key reads as 0, false or "". Readers read at the
+// moment of use, so a change made elsewhere takes effect at its next use.
+namespace PrefKey {
+inline const QString HotkeyUserID = QStringLiteral("hotkeyUserID");
+inline const QString HotkeyUserIDModifierFlags = QStringLiteral("hotkeyUserIDModifierFlags");
+inline const QString HotkeyPassword = QStringLiteral("hotkeyPassword");
+inline const QString HotkeyPasswordModifierFlags = QStringLiteral("hotkeyPasswordModifierFlags");
+inline const QString BrowserPageLoadDelay = QStringLiteral("browserPageLoadDelay");
+inline const QString TypeSpeed = QStringLiteral("typeSpeed");
+inline const QString GeneratedPasswordLength = QStringLiteral("generatedPasswordLength");
+inline const QString PasswordPrompt = QStringLiteral("passwordPrompt");
+inline const QString HoverUserID = QStringLiteral("hoverUserID");
+inline const QString HoverPassword = QStringLiteral("hoverPassword");
+inline const QString HoverURL = QStringLiteral("hoverURL");
+inline const QString HoverNotes = QStringLiteral("hoverNotes");
+inline const QString ConfirmDelete = QStringLiteral("confirmDelete");
+inline const QString Version12Marker = QStringLiteral("1.2");
+inline const QString LastPWFile = QStringLiteral("Last PW File");
+inline const QString SUEnableAutomaticChecks = QStringLiteral("SUEnableAutomaticChecks");
+}  // namespace PrefKey
+
+namespace Preferences {
+
+// The store itself. Its file is found through QStandardPaths (so $XDG_CONFIG_HOME and
+// $HOME decide it) at every call; tests point those at scratch folders.
+QSettings& store();
+
+bool contains(const QString& key);
+QString string(const QString& key);
+qint64 integer(const QString& key);
+bool boolean(const QString& key);
+
+void setString(const QString& key, const QString& value);
+void setInteger(const QString& key, qint64 value);
+void setBool(const QString& key, bool value);
+void remove(const QString& key);
+
+// Writes pending changes and rereads the file (after it was replaced on disk).
+void sync();
+
+}  // namespace Preferences
+
+}  // namespace quorly
