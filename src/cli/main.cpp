@@ -1,0 +1,63 @@
+// quorly-cli: the password files of Quorly from a terminal or a script.
+#include "cli/Cli.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace quorly::cli;
+
+namespace {
+
+QList<Command> allCommands()
+{
+    return readCommands();
+}
+
+void printHelp(const QList<Command>& commands)
+{
+    QTextStream out(stdout);
+    out << "Usage: quorly-cli COMMAND [OPTIONS] ARGUMENTS\n\n"
+           "Reads and changes Quorly password files (.qly packages).\n"
+           "The file password is asked on the terminal without echo; with --password-stdin\n"
+           "it is read as a line of standard input instead.\n\nCommands:\n";
+    for (const Command& command : commands)
+        out << "  " << command.usage << "\n      " << command.summary << "\n";
+    out << "\nExit status: 0 success, 1 failure, 2 usage, 3 not a Quorly file or missing,\n"
+           "4 wrong password, 5 damaged file.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorly"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quorly"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORLY_VERSION));
+
+    const QList<Command> commands = allCommands();
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        printHelp(commands);
+        return ExitUsage;
+    }
+    const QString name = args.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
+        printHelp(commands);
+        return ExitOk;
+    }
+    if (name == QLatin1String("--version")) {
+        QTextStream(stdout) << "quorly-cli " << QUORLY_VERSION << Qt::endl;
+        return ExitOk;
+    }
+    for (const Command& command : commands) {
+        if (command.name != name)
+            continue;
+        const std::optional<Arguments> parsed = parseArguments(command, args);
+        return parsed ? command.run(*parsed) : int(ExitUsage);
+    }
+    printError(QStringLiteral("unknown command '%1'; see quorly-cli --help.").arg(name));
+    return ExitUsage;
+}
