@@ -30,6 +30,11 @@ inline void selectPre20Parameters() { setSaltIV(oldSalt, oldIV); }
 
 enum class CryptDirection { Encrypt, Decrypt };
 
+// The 32-byte key of `framis` under the selected parameter set, into `key`. Only as many
+// leading UTF-8 bytes count as the password has UTF-16 code units: every existing file
+// was written that way, so the cut is part of the format.
+bool deriveFramisKey(const QString& framis, unsigned char* key);
+
 // One streaming cipher run from `inPath` to `outPath` (created 0600, truncated) in
 // 512-byte chunks. Output already written stays on failure; callers decide.
 bool cryptInput(const QString& inPath, CryptDirection direction, const QString& framis,
