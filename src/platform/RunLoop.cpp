@@ -1,0 +1,181 @@
+#include "platform/RunLoop.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace quorly {
+
+namespace {
+
+struct ModalSession {
+    QEventLoop loop;
+    std::optional<int> code;
+};
+
+// Innermost run last. Only the main thread runs modal sessions.
+std::vector<ModalSession*> gSessions;
+int gPauseDepth = 0;
+
+void resumeIfOutermost()
+{
+    if (gSessions.empty() && gPauseDepth == 0)
+        emit RunLoop::instance()->defaultModeResumed();
+}
+
+}  // namespace
+
+RunLoop* RunLoop::instance()
+{
+    // Never destroyed: timers may still disconnect from it while statics go away.
+    static RunLoop* const notifier = new RunLoop;
+    return notifier;
+}
+
+int RunLoop::modalDepth()
+{
+    return int(gSessions.size());
+}
+
+bool RunLoop::isPaused()
+{
+    return gPauseDepth > 0;
+}
+
+int RunLoop::runModal(const std::function<void()>& whenRunning)
+{
+    ModalSession session;
+    gSessions.push_back(&session);
+    emit instance()->modalRunStarted();
+    if (whenRunning)
+        QTimer::singleShot(0, &session.loop, whenRunning);
+    if (!session.code)
+        session.loop.exec();
+    gSessions.erase(std::find(gSessions.begin(), gSessions.end(), &session));
+    const int code = session.code.value_or(AbortCode);
+    resumeIfOutermost();
+    return code;
+}
+
+void RunLoop::stopModal(int code)
+{
+    if (gSessions.empty())
+        return;
+    ModalSession* innermost = gSessions.back();
+    if (innermost->code)
+        return;  // already stopping; the first answer counts
+    innermost->code = code;
+    innermost->loop.exit(code);
+}
+
+void RunLoop::pause(int msec)
+{
+    ++gPauseDepth;
+    if (msec > 0) {
+        QEventLoop loop;
+        QTimer end;
+        end.setSingleShot(true);
+        QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+        end.start(msec);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    --gPauseDepth;
+    resumeIfOutermost();
+}
+
+// ---------------------------------------------------------------------------
+
+DefaultModeTimer::DefaultModeTimer(QObject* parent) : DefaultModeTimer({}, parent) {}
+
+DefaultModeTimer::DefaultModeTimer(std::function<void()> callback, QObject* parent)
+    : QObject(parent), callback_(std::move(callback))
+{
+    connect(&timer_, &QTimer::timeout, this, &DefaultModeTimer::tick);
+    connect(RunLoop::instance(), &RunLoop::defaultModeResumed, this, [this] {
+        // Delivered on a later pass, not from inside the code that ended the run: the
+        // caller of the panel finishes its work (an open, a save) before a held tick runs.
+        if (held_ && !deliveryQueued_) {
+            deliveryQueued_ = true;
+            QMetaObject::invokeMethod(this, &DefaultModeTimer::deliverHeld, Qt::QueuedConnection);
+        }
+    });
+}
+
+void DefaultModeTimer::start(int msec, bool repeating)
+{
+    held_ = false;
+    timer_.setSingleShot(!repeating);
+    timer_.start(msec);
+}
+
+void DefaultModeTimer::stop()
+{
+    held_ = false;
+    timer_.stop();
+}
+
+bool DefaultModeTimer::isActive() const
+{
+    return held_ || timer_.isActive();
+}
+
+void DefaultModeTimer::tick()
+{
+    if (RunLoop::defaultModeHeld()) {
+        held_ = true;  // later ticks of a repeating timer fold into this one
+        return;
+    }
+    fire();
+}
+
+void DefaultModeTimer::deliverHeld()
+{
+    deliveryQueued_ = false;
+    if (!held_ || RunLoop::defaultModeHeld())
+        return;  // stopped meanwhile, or another run began: wait for its end
+    held_ = false;
+    fire();
+}
+
+void DefaultModeTimer::fire()
+{
+    // The receiver may stop or delete this timer (a document closing from its own tick).
+    const QPointer<DefaultModeTimer> self(this);
+    const std::function<void()> callback = callback_;
+    emit timeout();
+    if (self && callback)
+        callback();
+}
+
+// ---------------------------------------------------------------------------
+
+ModalPanelModeTimer::ModalPanelModeTimer(QObject* parent) : ModalPanelModeTimer({}, parent) {}
+
+ModalPanelModeTimer::ModalPanelModeTimer(std::function<void()> callback, QObject* parent)
+    : QObject(parent), callback_(std::move(callback))
+{
+    connect(&timer_, &QTimer::timeout, this, &ModalPanelModeTimer::tick);
+}
+
+void ModalPanelModeTimer::start(int msec, bool repeating)
+{
+    timer_.setSingleShot(!repeating);
+    timer_.start(msec);
+}
+
+void ModalPanelModeTimer::tick()
+{
+    if (!RunLoop::modalPanelModeRunning())
+        return;
+    const QPointer<ModalPanelModeTimer> self(this);
+    const std::function<void()> callback = callback_;
+    emit timeout();
+    if (self && callback)
+        callback();
+}
+
+}  // namespace quorly
