@@ -3,7 +3,9 @@
 #include "entries/Entry.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringView>
 
 namespace quorly {
 
@@ -45,6 +47,14 @@ private:
 // `passwordsSort`: compares the two names by Unicode code point, canonically
 // equivalent sequences equal, a prefix first. Returns <0, 0 or >0.
 int passwordsSort(const Entry& a, const Entry& b);
+
+// Orders two strings by Unicode code point (not by UTF-16 code unit), a prefix first.
+int compareByCodePoint(QStringView a, QStringView b);
+
+// The names ("Path") of the entries, and the unique-name rule over such a set:
+// `name` if free, else name2, name3, ...
+QSet<QString> namesOf(const QList<EntryRef>& entries);
+QString uniqueNameAmong(const QSet<QString>& taken, const QString& name);
 
 // Creation defaults of the paths that make entries.
 Entry newEntryForAdd();                              // "(New)", Button "", Notes ""

@@ -1,0 +1,161 @@
+#include "entries/EntryList.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+namespace quorly {
+
+namespace {
+
+// UTF-16 code units order surrogates (U+D800..DFFF) before U+E000..FFFF, although the
+// characters they encode lie above U+FFFF. Moving the units at and above U+D800 gives
+// code point order while still comparing unit by unit.
+inline char16_t codePointRank(char16_t u)
+{
+    if (u >= 0xE000)
+        return char16_t(u - 0x800);
+    if (u >= 0xD800)
+        return char16_t(u + 0x2000);
+    return u;
+}
+
+// Names are compared in decomposed form so canonically equivalent spellings meet.
+QString sortKey(const QString& name) { return name.normalized(QString::NormalizationForm_D); }
+
+}  // namespace
+
+int compareByCodePoint(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const char16_t* pa = a.utf16();
+    const char16_t* pb = b.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (pa[i] != pb[i])
+            return codePointRank(pa[i]) < codePointRank(pb[i]) ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+QSet<QString> namesOf(const QList<EntryRef>& entries)
+{
+    QSet<QString> names;
+    names.reserve(entries.size());
+    for (const EntryRef& entry : entries)
+        names.insert(entry->name());
+    return names;
+}
+
+QString uniqueNameAmong(const QSet<QString>& taken, const QString& name)
+{
+    if (!taken.contains(name))
+        return name;
+    for (qint64 n = 2;; ++n) {
+        const QString candidate = name + QString::number(n);
+        if (!taken.contains(candidate))
+            return candidate;
+    }
+}
+
+int EntryList::indexOf(const EntryRef& entry) const
+{
+    for (int row = 0; row < size(); ++row) {
+        if (entries_.at(row) == entry)
+            return row;
+    }
+    return -1;
+}
+
+int EntryList::indexOfEqual(const Entry& entry) const
+{
+    for (int row = 0; row < size(); ++row) {
+        if (*entries_.at(row) == entry)
+            return row;
+    }
+    return -1;
+}
+
+EntryRef EntryList::entryWithName(const QString& name) const
+{
+    for (const EntryRef& entry : entries_) {
+        if (entry->name() == name)
+            return entry;
+    }
+    return nullptr;
+}
+
+// Entries are edited in place by the editor and others, so a kept name index would go
+// stale without notice; one pass over the names per call is cheap and always right,
+// and keeps a long run of taken numbers (Bank2 ... Bank5000) from turning quadratic.
+QString EntryList::uniqueNameForName(const QString& name) const
+{
+    if (!entryWithName(name))
+        return name;
+    return uniqueNameAmong(namesOf(entries_), name);
+}
+
+QString EntryList::copyNameForName(const QString& name) const
+{
+    const QSet<QString> taken = namesOf(entries_);
+    const QString first = name + QStringLiteral(" copy");
+    if (!taken.contains(first))
+        return first;
+    for (qint64 n = 2;; ++n) {
+        const QString candidate = first + u' ' + QString::number(n);
+        if (!taken.contains(candidate))
+            return candidate;
+    }
+}
+
+void EntryList::sort()
+{
+    // Normalising once per entry rather than once per comparison.
+    std::vector<QString> keys;
+    keys.reserve(size_t(entries_.size()));
+    for (const EntryRef& entry : entries_)
+        keys.push_back(sortKey(entry->name()));
+    std::vector<qsizetype> order(keys.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    // Stable, although equal names may come in any order: a save that changes nothing
+    // then leaves the rows where they were.
+    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype x, qsizetype y) {
+        return compareByCodePoint(keys[size_t(x)], keys[size_t(y)]) < 0;
+    });
+    QList<EntryRef> sorted;
+    sorted.reserve(entries_.size());
+    for (qsizetype i : order)
+        sorted.append(entries_.at(i));
+    entries_ = std::move(sorted);
+}
+
+int passwordsSort(const Entry& a, const Entry& b)
+{
+    return compareByCodePoint(sortKey(a.name()), sortKey(b.name()));
+}
+
+Entry newEntryForAdd()
+{
+    Entry e;
+    e.setName(QStringLiteral("(New)"));
+    e.setString(EntryKey::Button, QString());
+    e.setString(EntryKey::Notes, QString());
+    return e;
+}
+
+Entry newEntryForImport(const QString& uniqueName)
+{
+    Entry e;
+    e.setName(uniqueName);
+    e.setString(EntryKey::Button, QString());
+    e.setString(EntryKey::Notes, QString());
+    e.setInteger(EntryKey::NewUserIDOptions, 0);
+    e.setInteger(EntryKey::PasswordTabCount, 0);
+    e.setBool(EntryKey::PasswordTabSwitch, true);
+    e.setInteger(EntryKey::UserIDTabCount, 0);
+    e.setBool(EntryKey::UserIDTabSwitch, false);
+    return e;
+}
+
+}  // namespace quorly
