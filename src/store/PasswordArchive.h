@@ -1,0 +1,27 @@
+#pragma once
+
+#include "entries/EntryList.h"
+#include "platform/ArchiveValue.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace quorly {
+
+// The object graphs a password file's archives hold: the data file an array of entry
+// dictionaries, the recent-websites file an array of title strings. Every key and value
+// of an entry survives a round trip with its type, including keys this program does
+// not know, so a file written by a newer version loses nothing here.
+
+// Fails with a message for any other shape: a root that is not an array, an element
+// that is not a dictionary, or a value that is not a string, boolean or number.
+std::optional<QList<EntryRef>> entriesFromArchive(const ArchiveValue& root, QString* error);
+ArchiveValue archiveFromEntries(const EntryList& entries);
+
+std::optional<QStringList> titlesFromArchive(const ArchiveValue& root, QString* error);
+ArchiveValue archiveFromTitles(const QStringList& titles);
+
+}  // namespace quorly
