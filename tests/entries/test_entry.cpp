@@ -1,0 +1,106 @@
+#include "entries/Entry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace quorly;
+
+TEST(Entry, MissingKeysReadAsEmptyFalseAndZero)
+{
+    const Entry e;
+    EXPECT_EQ(e.string(EntryKey::WebsiteURL), QString());
+    EXPECT_FALSE(e.boolean(EntryKey::UseCWBrowser));
+    EXPECT_EQ(e.integer(EntryKey::PasswordTabCount), 0);
+    EXPECT_EQ(e.real(EntryKey::PasswordLength), 0.0);
+}
+
+TEST(Entry, ValuesOfAnotherTypeConvertLikeThePlatformAccessors)
+{
+    Entry e;
+    e.set("n", qint64(42));
+    e.set("t", true);
+    e.set("r", 2.9);
+    EXPECT_EQ(e.string("n"), QString());  // a stray number is not shown as text
+    EXPECT_EQ(e.string("t"), QString());
+    EXPECT_EQ(e.integer("t"), 1);
+    EXPECT_EQ(e.integer("r"), 2);
+    EXPECT_TRUE(e.boolean("n"));
+
+    const struct { const char* text; bool b; qint64 i; double r; } cases[] = {
+        {"1", true, 1, 1.0},
+        {"0", false, 0, 0.0},
+        {"YES", true, 0, 0.0},
+        {"no", false, 0, 0.0},
+        {"  007x", true, 7, 7.0},
+        {"-12.5e1abc", true, -12, -125.0},
+        {".5", false, 0, 0.5},
+        {"1e", true, 1, 1.0},
+        {"99999999999999999999", true, std::numeric_limits<qint64>::max(), 1e20},
+        {"-99999999999999999999", true, std::numeric_limits<qint64>::min(), -1e20},
+    };
+    for (const auto& c : cases) {
+        e.setString("s", QString::fromLatin1(c.text));
+        EXPECT_EQ(e.boolean("s"), c.b) << c.text;
+        EXPECT_EQ(e.integer("s"), c.i) << c.text;
+        EXPECT_DOUBLE_EQ(e.real("s"), c.r) << c.text;
+    }
+
+    // Reals outside the integer range must not be converted blindly.
+    e.set("r", std::nan(""));
+    EXPECT_EQ(e.integer("r"), 0);
+    e.set("r", 1e300);
+    EXPECT_EQ(e.integer("r"), std::numeric_limits<qint64>::max());
+}
+
+TEST(Entry, SetReplacesInPlaceAndRemoveDropsTheKey)
+{
+    Entry e;
+    e.setName("A");
+    e.setString(EntryKey::Notes, "x");
+    e.setBool(EntryKey::UseCWBrowser, true);
+    e.setName("B");
+    ASSERT_EQ(e.size(), 3);
+    EXPECT_EQ(e.items().at(0).first, EntryKey::Path);
+    EXPECT_EQ(e.name(), "B");
+    e.remove(EntryKey::Notes);
+    EXPECT_FALSE(e.contains(EntryKey::Notes));
+    EXPECT_EQ(e.items().at(1).first, EntryKey::UseCWBrowser);
+}
+
+TEST(Entry, EqualityIgnoresOrderAndComparesNumbersByValue)
+{
+    Entry a;
+    a.setName("Bank");
+    a.setBool("k", true);
+    a.setString("s", "1");
+    Entry b;
+    b.setString("s", "1");
+    b.setInteger("k", 1);
+    b.setName("Bank");
+    EXPECT_EQ(a, b);
+    b.set("k", 1.0);
+    EXPECT_EQ(a, b);
+
+    b.set("k", QString("1"));  // text never equals a number
+    EXPECT_NE(a, b);
+    b.set("k", true);
+    b.setString("s", "1 ");
+    EXPECT_NE(a, b);
+    b.setString("s", "1");
+    b.setString("extra", "");
+    EXPECT_NE(a, b);
+    EXPECT_NE(b, a);
+
+    // Integers and reals compare exactly, not after rounding to double.
+    Entry big1, big2;
+    big1.setInteger("n", (qint64(1) << 53) + 1);
+    big2.set("n", double(qint64(1) << 53));
+    EXPECT_NE(big1, big2);
+
+    // An entry always equals its own copy, or merges would add it again and again.
+    Entry nan;
+    nan.set("r", std::nan(""));
+    EXPECT_EQ(nan, Entry(nan));
+}

@@ -1,0 +1,4 @@
+quorly_unit_test(NAME test_entries SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_entry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_entry_list.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_password_archive.cpp)
