@@ -92,7 +92,6 @@ TEST_F(Cipher, NonAsciiPasswordsEqualUpToTheCutShareTheKey)
     // A surrogate pair is 2 units: only f0 9f of the 4-byte encoding counts.
     EXPECT_EQ(keyHex(QStringLiteral("\U0001F600")), keyHex(QStringLiteral("\U0001F601")));
     EXPECT_NE(keyHex(QStringLiteral("pässwörd")), keyHex(QStringLiteral("pässwärd")));
-    EXPECT_NE(keyHex(QStringLiteral("ab")), keyHex(QStringLiteral("abc")));
 }
 
 // Ciphertexts from the openssl command line, keys from the vectors above:
@@ -128,7 +127,7 @@ TEST_F(Cipher, CiphertextMatchesOpensslInBothSets)
 TEST_F(Cipher, RoundTripsAroundTheChunkSizeDeterministically)
 {
     const QString framis = QStringLiteral("s3cret");
-    for (const auto& [size, expected] : {std::pair{0, 16}, {511, 512}, {512, 528}, {5000, 5008}}) {
+    for (const auto& [size, expected] : {std::pair{0, 16}, {511, 512}, {512, 528}}) {
         SCOPED_TRACE(size);
         const QString plain = path("Data"), stored = path("Data.qlyi"), back = path("Back");
         writeFile(plain, pattern(size));
@@ -146,32 +145,26 @@ TEST_F(Cipher, RoundTripsAroundTheChunkSizeDeterministically)
     }
 }
 
-TEST_F(Cipher, FramisELeavesOnlyTheStoredFileOwnerOnly)
+// Existing files with wide bits and a permissive umask must not widen what we write.
+TEST_F(Cipher, OutputsEndOwnerOnlyAndFramisELeavesOnlyTheStoredFile)
 {
-    const QString plain = path("Data"), stored = path("Data.qlyi");
+    const QString plain = path("Data"), stored = path("Data.qlyi"), out = path("Out");
     writeFile(stored, "older, world-readable version");
+    writeFile(out, "older plaintext");
     ASSERT_EQ(::chmod(QFile::encodeName(stored).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0666), 0);
     writeFile(plain, pattern(2000));
 
     const mode_t oldMask = ::umask(0);
-    const bool ok = framisE(plain, QStringLiteral("pw"), stored);
+    const bool saved = framisE(plain, QStringLiteral("pw"), stored);
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("Data.qlyi"), QStringLiteral("Out")}));
+    const bool opened = framisD(stored, QStringLiteral("pw"), out);
     ::umask(oldMask);
 
-    ASSERT_TRUE(ok);
-    EXPECT_EQ(entries(), QStringList{QStringLiteral("Data.qlyi")});  // no plaintext, .qlyd or temp
+    ASSERT_TRUE(saved && opened);
     EXPECT_EQ(modeOf(stored), 0600u);
-    EXPECT_EQ(readAll(stored).size(), 2016);
-}
-
-TEST_F(Cipher, CryptInputForcesOwnerOnlyModeOnAnExistingOutput)
-{
-    const QString plain = path("plain"), out = path("out");
-    writeFile(plain, "x");
-    writeFile(out, "previous");
-    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0666), 0);
-    ASSERT_TRUE(cryptInput(plain, CryptDirection::Encrypt, QStringLiteral("pw"), out));
     EXPECT_EQ(modeOf(out), 0600u);
-    EXPECT_EQ(readAll(out).size(), 16);
+    EXPECT_EQ(readAll(out), pattern(2000));
 }
 
 TEST_F(Cipher, FailedDecryptionsLeaveNoPlaintextAndSparePrecheckedOutputs)
