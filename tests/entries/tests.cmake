@@ -2,3 +2,6 @@ quorly_unit_test(NAME test_entries SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_entry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_entry_list.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_password_archive.cpp)
+
+quorly_unit_test(NAME test_entry_list_rules SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_entry_list_rules.cpp)
