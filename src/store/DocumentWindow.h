@@ -36,7 +36,8 @@ public:
     // that depend on the selection and gives the list the keyboard focus.
     virtual void showEntries(EntryList& entries) = 0;
 
-    // The rows changed as a whole (load, reload, merge, sort before a save): redisplay.
+    // The rows changed as a whole (load, reload, merge; also after the save that sorted
+    // them, when the document itself started that save): redisplay.
     // Row indices taken before this call no longer mean anything.
     virtual void reloadList() = 0;
 

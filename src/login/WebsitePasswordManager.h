@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <optional>
+
+namespace quorly {
+
+class MyDocument;
+class RecentWebsitesMenu;
+
+// The website-login controller of one document. This is its core: the document's list
+// of recent-website titles (index 0 the most recent, at most 20) and the menu that
+// shows it. Every change of the list is saved through the controller's own document.
+class WebsitePasswordManager : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxRecentWebsites = 20;
+
+    explicit WebsitePasswordManager(MyDocument* document);
+
+    MyDocument* document() const { return document_; }
+
+    const QStringList& recentWebsiteTitles() const { return recentWebsiteTitles_; }
+
+    // Replaces the list with a copy of `titles` (none: an empty list) and fills `menu`.
+    // Does not save.
+    void initRecentWebsitesMenu(RecentWebsitesMenu* menu, const std::optional<QStringList>& titles);
+    // Fills `menu` with `titles` and remembers it as the menu last filled. Does not save.
+    void setRecentWebsitesMenu(RecentWebsitesMenu* menu, const QStringList& titles);
+    // Fills `menu` from the controller's own list (its window became main). Does not save.
+    void resetRecentWebsitesMenu(RecentWebsitesMenu* menu);
+
+    // Puts `title` on top (once; the oldest of 20 goes) and saves.
+    void addRecentWebsiteMenuItemWithTitle(const QString& title);
+    // Removes every occurrence of `title` and saves. `removeSeparator` only concerns the
+    // menu's look, which the menu derives from the list.
+    void deleteRecentWebsiteMenuItemWithTitle(const QString& title, bool removeSeparator);
+    // Renames every occurrence and saves.
+    void renameRecentWebsiteTitle(const QString& oldTitle, const QString& newTitle);
+    // Empties the list and saves.
+    void clearRecentWebsiteMenu();
+
+    // Puts `titles` on top one by one, as the add above does, with one save at the end
+    // (merging the titles of a copy of the stored list). Returns whether it saved.
+    bool addRecentWebsiteTitles(const QStringList& titles);
+
+private:
+    void putOnTop(const QString& title);
+    void showInMenu();
+    bool save();
+
+    QPointer<MyDocument> document_;
+    RecentWebsitesMenu* recentWebsiteMenu_ = nullptr;  // the menu last filled; not owned
+    QStringList recentWebsiteTitles_;
+};
+
+}  // namespace quorly

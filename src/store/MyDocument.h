@@ -1,0 +1,168 @@
+#pragma once
+
+#include "entries/EntryList.h"
+#include "platform/Keychain.h"
+#include "store/FileStamp.h"
+#include "store/TempFolder.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace quorly {
+
+class DefaultModeTimer;
+class DocumentWindow;
+class WebsitePasswordManager;
+
+// The whole life of one open password file: the package's format, the private
+// temporary folder, the file password, loading and reloading, saving after every
+// change, the merge of copies placed beside the main files, migration of pre-2.0
+// packages, the change check every 10 seconds, and the close. It talks to its window
+// only through DocumentWindow.
+class MyDocument : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Created, Opening, Open, Closed };
+
+    // Why an open ended without an open document.
+    enum class OpenFailure {
+        None,
+        NotAQuorlyFile,  // neither "Data.qlyi" nor "Data.qlye"
+        NoTempFolder,    // the private folder could not be made
+        Unreadable,      // the data file exists but cannot be read at all
+        Cancelled,       // the user cancelled the password question
+        Damaged,         // decrypted, but no entry list could be read from it
+    };
+
+    // Looks up the keychain for a package's account; the keychain step of the password
+    // question. Without one the keychain is not consulted.
+    using KeychainLookupFn = std::function<KeychainLookup(const QString& account)>;
+
+    explicit MyDocument(const QString& packagePath, QObject* parent = nullptr);
+    ~MyDocument() override;  // closes the document if it is still open
+
+    void setWindow(DocumentWindow* window) { window_ = window; }
+    DocumentWindow* window() const { return window_; }
+    void setKeychainLookup(KeychainLookupFn lookup) { keychainLookup_ = std::move(lookup); }
+    // Whether an open stores the package's path as "Last PW File" (the desktop program
+    // does; a script working on a file must not change what the program reopens).
+    void setRecordsLastFile(bool records) { recordsLastFile_ = records; }
+
+    const QString& fileName() const { return packagePath_; }
+    State state() const { return state_; }
+    bool isOpen() const { return state_ == State::Open; }
+    OpenFailure openFailure() const { return openFailure_; }
+
+    EntryList& passwordArray() { return passwordArray_; }
+    const EntryList& passwordArray() const { return passwordArray_; }
+    WebsitePasswordManager* wpm() const { return wpm_; }
+
+    const std::optional<QString>& fileFramis() const { return fileFramis_; }
+    void setFileFramis(const QString& framis);
+    bool passwordInKeychain() const { return passwordInKeychain_; }
+    void setPasswordInKeychain(bool inKeychain) { passwordInKeychain_ = inKeychain; }
+    bool PWFileWriteable() const { return PWFileWriteable_; }
+    bool pre20File() const { return pre20File_; }
+    const QString& dataPath() const { return dataPath_; }
+    const QString& recentWebsitesPath() const { return recentWebsitesPath_; }
+    QString tempDir() const { return tempFolder_ ? tempFolder_->path() : QString(); }
+    const QString& tempDataPath() const { return tempDataPath_; }
+    const QString& tempRecentWebsitesPath() const { return tempRecentWebsitesPath_; }
+    const std::optional<FileStamp>& lastDataModificationTime() const { return lastDataModificationTime_; }
+    const std::optional<FileStamp>& lastRecentWebsitesModificationTime() const
+    {
+        return lastRecentWebsitesModificationTime_;
+    }
+
+    // The window has loaded: the open sequence runs on a later pass of the event loop.
+    void windowControllerDidLoadNib();
+    // The open sequence. True when the document ends up open; otherwise it has closed.
+    bool openDatabase();
+
+    // Load (only-if-changed NO, at open) or reload (YES, the change check).
+    void readPasswordFileDataAgain(bool onlyIfChanged);
+    // Decrypts a package file with the file password into the temporary data path.
+    bool decryptDataAtPath(const QString& path);
+
+    // The save step after every change of the entries: sort, archive, encrypt and
+    // verify into "Data.qlyi". Shows the save message when it fails.
+    bool KTTableViewArrayChanged();
+    // Stores the recent-website titles; shows nothing.
+    bool saveRecentWebsites();
+
+    // The change check of the timer, and the on-demand one before an edit.
+    void checkForUpdates();
+    void readPasswordFileDataIfChanged();
+    bool fileChanged() const;
+
+    // Ends the document: stops its timers, removes the temporary folder, empties the
+    // recent-websites menu, forgets the password and clears the process-wide references
+    // to it. Harmless when called again.
+    void windowWillClose();
+    // Closes the window (which ends the document) or, without one, the document itself.
+    void close();
+
+signals:
+    void opened();
+    void closed();
+    // The entries were replaced or added to from disk (load, reload, merge).
+    void entriesReloaded();
+
+private:
+    enum class LoadResult { Loaded, Unchanged, Failed };
+
+    bool decideFormat();
+    bool obtainPassword();
+    LoadResult loadEntries(bool onlyIfChanged, bool alreadyDecrypted);
+    void loadRecentWebsites(bool onlyIfChanged);
+    void mergeCopies();
+    bool mergeDataCopy(const QString& path);
+    bool mergeRecentWebsitesCopy(const QString& path);
+    void migrate();
+    void completeMigration();
+    bool storeArchive(QByteArray archive, const QString& plaintextPath, const QString& packageFile);
+    void tellReloadFailed(const QString& message);
+    void failOpen(OpenFailure failure, const QString& message);
+    void showMessage(const QString& message);
+    QString packageFile(const QString& name) const;
+
+    QString packagePath_;
+    DocumentWindow* window_ = nullptr;
+    KeychainLookupFn keychainLookup_;
+    bool recordsLastFile_ = true;
+
+    State state_ = State::Created;
+    OpenFailure openFailure_ = OpenFailure::None;
+
+    EntryList passwordArray_;
+    std::optional<QString> fileFramis_;
+    QString dataPath_;
+    QString recentWebsitesPath_;
+    std::optional<TempFolder> tempFolder_;
+    QString tempDataPath_;
+    QString tempRecentWebsitesPath_;
+    bool pre20File_ = false;
+    bool PWFileWriteable_ = false;
+    bool passwordInKeychain_ = false;
+    std::optional<FileStamp> lastDataModificationTime_;
+    std::optional<FileStamp> lastRecentWebsitesModificationTime_;
+
+    // A changed data file that could not be read: its stamp (so the same file is not
+    // decrypted again at every tick) and whether the user has been told.
+    std::optional<FileStamp> unreadableDataStamp_;
+    bool dataMissingSeen_ = false;
+    bool toldReloadFailed_ = false;
+    // Copies beside the main files that could not be merged, with the stamp they had
+    // then: left in place, and tried again only once they change.
+    QHash<QString, std::optional<FileStamp>> unmergeableCopies_;
+
+    DefaultModeTimer* openTimer_ = nullptr;
+    DefaultModeTimer* updateTimer_ = nullptr;
+    WebsitePasswordManager* wpm_ = nullptr;
+};
+
+}  // namespace quorly
