@@ -2,3 +2,10 @@ quorly_unit_test(NAME test_run_loop SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_run_l
 quorly_unit_test(NAME test_cipher SOURCES ${CMAKE_CURRENT_LIST_DIR}/cipher_test.cpp)
 quorly_unit_test(NAME test_document SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_document.cpp
                  ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
+add_executable(document_save_loop ${CMAKE_CURRENT_LIST_DIR}/document_save_loop_main.cpp)
+target_compile_options(document_save_loop PRIVATE ${QUORLY_WARNINGS})
+target_link_libraries(document_save_loop PRIVATE quorly_core)
+quorly_unit_test(NAME test_document_kill NO_SANITIZER
+                 SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_document_kill.cpp ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
+target_compile_definitions(test_document_kill PRIVATE QUORLY_SAVE_LOOP="$<TARGET_FILE:document_save_loop>")
+add_dependencies(test_document_kill document_save_loop)
