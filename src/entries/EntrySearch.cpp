@@ -12,14 +12,13 @@ const QList<QString>& searchedFields()
 
 bool entryMatches(const Entry& entry, const QString& text)
 {
-    for (const QString& key : searchedFields()) {
-        // An absent key is skipped rather than read as "": with an empty text it
-        // would otherwise match every entry.
-        const auto value = entry.value(key);
-        if (!value)
+    // Whether any field matches does not depend on the order the fields are tried in,
+    // so one pass over the entry's own keys does; absent keys are never visited.
+    for (const Entry::Item& item : entry.items()) {
+        const QString* s = std::get_if<QString>(&item.second);
+        if (!s || s->size() < text.size() || !searchedFields().contains(item.first))
             continue;
-        const QString* s = std::get_if<QString>(&*value);
-        if (s && s->contains(text, Qt::CaseInsensitive))
+        if (s->contains(text, Qt::CaseInsensitive))
             return true;
     }
     return false;
