@@ -5,3 +5,6 @@ quorly_unit_test(NAME test_entries SOURCES
 
 quorly_unit_test(NAME test_entry_list_rules SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_entry_list_rules.cpp)
+
+quorly_desktop_test(NAME test_entry_table_gui SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_entry_table_gui.cpp)
