@@ -1,0 +1,6 @@
+if(TARGET quorly_desktop)
+  add_executable(quorly-callout-demo ${CMAKE_CURRENT_LIST_DIR}/callout_demo_main.cpp)
+  target_compile_options(quorly-callout-demo PRIVATE ${QUORLY_WARNINGS})
+  target_link_libraries(quorly-callout-demo PRIVATE quorly_desktop)
+  add_dependencies(quorly_programs quorly-callout-demo)
+endif()
