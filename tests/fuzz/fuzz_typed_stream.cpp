@@ -1,0 +1,12 @@
+#include "fuzz_oracle.h"
+#include "platform/TypedStream.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    quorly::fuzz::checkRoundTrip(quorly::TypedStream::decode(bytes));
+    return 0;
+}
