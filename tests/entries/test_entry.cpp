@@ -54,21 +54,6 @@ TEST(Entry, ValuesOfAnotherTypeConvertLikeThePlatformAccessors)
     EXPECT_EQ(e.integer("r"), std::numeric_limits<qint64>::max());
 }
 
-TEST(Entry, SetReplacesInPlaceAndRemoveDropsTheKey)
-{
-    Entry e;
-    e.setName("A");
-    e.setString(EntryKey::Notes, "x");
-    e.setBool(EntryKey::UseCWBrowser, true);
-    e.setName("B");
-    ASSERT_EQ(e.size(), 3);
-    EXPECT_EQ(e.items().at(0).first, EntryKey::Path);
-    EXPECT_EQ(e.name(), "B");
-    e.remove(EntryKey::Notes);
-    EXPECT_FALSE(e.contains(EntryKey::Notes));
-    EXPECT_EQ(e.items().at(1).first, EntryKey::UseCWBrowser);
-}
-
 TEST(Entry, EqualityIgnoresOrderAndComparesNumbersByValue)
 {
     Entry a;

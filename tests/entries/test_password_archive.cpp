@@ -21,6 +21,8 @@ TEST(PasswordArchive, EntriesRoundTripWithTypesOrderAndUnknownKeys)
     e.setInteger(EntryKey::PasswordLength, -3);
     e.set("futureKey", 0.25);
     e.setInteger("futureFlag", 1);
+    e.setString(EntryKey::Notes, "changed");  // keeps its place at the front
+    ASSERT_EQ(e.items().first().first, EntryKey::Notes);
     EntryList list;
     list.append(makeEntry(e));
     list.append(makeEntry());
