@@ -101,7 +101,8 @@ std::optional<QString> readPassword(const Arguments& args, const QString& prompt
     std::optional<QString> line = readStdinLine();
     if (haveTerminal)
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    QTextStream(stderr) << Qt::endl;
+    QTextStream err(stderr);
+    err << Qt::endl;
     if (!line)
         printError(QStringLiteral("no password given."));
     return line;

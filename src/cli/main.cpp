@@ -12,7 +12,7 @@ namespace {
 
 QList<Command> allCommands()
 {
-    return readCommands();
+    return readCommands() + editCommands();
 }
 
 void printHelp(const QList<Command>& commands)

@@ -1,3 +1,5 @@
 # Drives the real quorly-cli binary on packages made independently of this code.
 quorly_unit_test(NAME test_cli NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_read_test.cpp)
 add_dependencies(test_cli quorly-cli)
+quorly_unit_test(NAME test_cli_edit NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_edit_test.cpp)
+add_dependencies(test_cli_edit quorly-cli)
