@@ -109,20 +109,28 @@ TEST_F(CliEdit, CreateAddSetRemove)
 
 TEST_F(CliEdit, FailuresChangeNothing)
 {
+    // Opening rewrites the recent-websites file, as the program does; the entries stay.
     const QString package = copyPackage(QStringLiteral("current.qly"));
+    const auto dataFile = [&] {
+        QFile file(package + QStringLiteral("/Data.qlyi"));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    };
     const QByteArray before = fingerprint(package);
     const auto run = [&](QStringList args, const QByteArray& input = kFixturePassword) {
         args.insert(1, QStringLiteral("--password-stdin"));
         return runCli(args, input);
     };
     EXPECT_EQ(run({QStringLiteral("add"), package, QStringLiteral("X")}, "wrong\n").exitCode, 4);
+    EXPECT_EQ(fingerprint(package), before);
+    const QByteArray data = dataFile();
     EXPECT_EQ(run({QStringLiteral("set"), package, QStringLiteral("Nobody"), QStringLiteral("Notes"), QStringLiteral("x")}).exitCode, 1);
     EXPECT_EQ(run({QStringLiteral("set"), package, QStringLiteral("Bank"), QStringLiteral("websiteUserIDTabCount"),
                    QStringLiteral("many"), QStringLiteral("--int")}).exitCode, 2);
     EXPECT_EQ(run({QStringLiteral("set"), package, QStringLiteral("Bank"), QStringLiteral("Path"), QStringLiteral("mail")}).exitCode, 1);
     EXPECT_EQ(run({QStringLiteral("remove"), package, QStringLiteral("Nobody")}).exitCode, 1);
     EXPECT_EQ(run({QStringLiteral("add"), dir_.path(), QStringLiteral("X")}).exitCode, 3);
-    EXPECT_EQ(fingerprint(package), before);
+    EXPECT_EQ(dataFile(), data);
 
     // A save that cannot be written (files may not grow past 8 KB): told, status 1, stored file kept.
     QProcess process;
@@ -139,7 +147,7 @@ TEST_F(CliEdit, FailuresChangeNothing)
     process.waitForFinished(60000);
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("UNKNOWN ERROR: Your changes will show in the window"));
-    EXPECT_FALSE(names(dump(package)).contains(QStringLiteral("Big")));
+    EXPECT_EQ(dataFile(), data);
 }
 
 TEST_F(CliEdit, MigratesAndMergesOnTheWay)
