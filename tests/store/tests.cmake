@@ -1,5 +1,6 @@
 quorly_unit_test(NAME test_run_loop SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_run_loop.cpp)
 quorly_unit_test(NAME test_cipher SOURCES ${CMAKE_CURRENT_LIST_DIR}/cipher_test.cpp)
+quorly_unit_test(NAME test_password_change SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_password_change.cpp)
 quorly_unit_test(NAME test_document SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_document.cpp
                  ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
 add_executable(document_save_loop ${CMAKE_CURRENT_LIST_DIR}/document_save_loop_main.cpp)
