@@ -90,6 +90,11 @@ TEST(CalloutWindow, AnchorInParentAndFollowingContent)
     callout->setPoint({50, 100}, SideBelow);
     EXPECT_EQ(callout->geometry(), QRect(150 - 102, 300, 204, 160));
     EXPECT_EQ(view->geometry(), QRect(2, 18, 200, 140));
+
+    // Closing from the callout closes the window it belongs to.
+    callout->performClose();
+    EXPECT_FALSE(parent.isVisible());
+    EXPECT_TRUE(callout->isVisible());
 }
 
 TEST(CalloutWindow, BorrowsItsContent)
