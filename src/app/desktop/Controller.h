@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QKeySequence>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QMainWindow;
+
+namespace quorly {
+
+class CreatePasswordFilePanel;
+class DocumentWindowWidget;
+class HotKeyInstaller;
+class MyDocument;
+class PromptPanel;
+class RecentWebsitesQMenu;
+
+// The application controller: the start-up sequence, the main menu, the documents and
+// their windows, the creation of new password files, and quitting. One per process.
+class Controller : public QObject {
+    Q_OBJECT
+public:
+    explicit Controller(QObject* parent = nullptr);
+    ~Controller() override;
+
+    // Until the hot-key handling is installed here, the controller registers nothing.
+    void setHotKeyInstaller(std::unique_ptr<HotKeyInstaller> installer);
+    HotKeyInstaller* hotKeyInstaller() const { return hotKeys_.get(); }
+
+    // The start-up sequence, in its order: gController, the earlier product's
+    // preferences, the defaults, the generated-password length, the hot keys, the shared
+    // recent-websites menu, the leftover temporary folders.
+    void awakeFromNib();
+
+    // After awakeFromNib: opens the password files among `arguments` or, when there is
+    // none, the untitled document (the last file, or a new one).
+    void launch(const QStringList& arguments);
+
+    // `application:openFile:`: opens a ".qly" package (gFramis cleared first); any other
+    // path is ignored. Always true.
+    bool applicationOpenFile(const QString& path);
+    // `applicationOpenUntitledFile:`: reopens "Last PW File" when it still exists,
+    // otherwise creates a new password file. Always true.
+    bool applicationOpenUntitledFile();
+    // `newDocument:`: the "Create Password File" panel, then the new package, then its
+    // window (its open takes the password from gFramis).
+    void newDocument();
+    // The Open… panel.
+    void openDocument();
+    // `applicationWillTerminate:`: closes every document, so every temporary folder goes.
+    void applicationWillTerminate();
+    // Quit: closes every document, then ends the event loop.
+    void quit();
+
+    // `OK:` and `Cancel:` of the application-modal panels.
+    void OK();
+    void Cancel();
+
+    // The open documents' windows, oldest first, and the one the menus act on.
+    QList<DocumentWindowWidget*> windows() const;
+    DocumentWindowWidget* mainWindow() const;
+    DocumentWindowWidget* windowForFile(const QString& path) const;
+
+    // The application's main menu; every document window shows its menus.
+    QMenuBar* mainMenu() const { return mainMenu_; }
+    // Follows `titles` from the main menu down through submenus; nullptr when a title
+    // is missing.
+    static QMenu* findSubmenu(QMenuBar* bar, const QStringList& titles);
+
+    CreatePasswordFilePanel* createPasswordFilePanel() const { return createPanel_.get(); }
+    PromptPanel* alertPanel() const { return alertPanel_; }
+
+signals:
+    // A document window was created (before its file is opened).
+    void documentWindowCreated(DocumentWindowWidget* window);
+
+private:
+    MyDocument* openDocumentWithContentsOfFile(const QString& path);
+    void buildMainMenu();
+    QAction* addControllerItem(QMenu* menu, const QString& title, void (Controller::*slot)(),
+                               const QKeySequence& key = {});
+    QAction* addWindowItem(QMenu* menu, const QString& title, const QString& action,
+                           const QKeySequence& key = {});
+    void validateMenu(QMenu* menu);
+    void performWindowItem(QAction* item);
+    void windowDidClose(DocumentWindowWidget* window);
+    void showAbout();
+
+    std::unique_ptr<HotKeyInstaller> hotKeys_;
+    std::unique_ptr<CreatePasswordFilePanel> createPanel_;
+    PromptPanel* alertPanel_ = nullptr;
+    QMenuBar* mainMenu_ = nullptr;
+    RecentWebsitesQMenu* recentWebsites_ = nullptr;
+    QList<QPointer<DocumentWindowWidget>> windows_;
+    QPointer<DocumentWindowWidget> mainWindow_;
+    bool terminating_ = false;
+};
+
+// The application controller, set first thing at start-up.
+extern QPointer<Controller> gController;
+
+}  // namespace quorly

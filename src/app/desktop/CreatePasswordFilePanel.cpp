@@ -1,0 +1,115 @@
+#include "app/desktop/CreatePasswordFilePanel.h"
+
+#include "entries/desktop/DocumentPanels.h"
+#include "platform/RunLoop.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quorly {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Create Password File");
+
+}  // namespace
+
+QString CreatePasswordFilePanel::message()
+{
+    return QStringLiteral("Choose a name, location, and password to create a password file.");
+}
+
+CreatePasswordFilePanel::CreatePasswordFilePanel(QObject* parent) : QObject(parent)
+{
+    // Qt's own dialog rather than the desktop's: only it takes an accessory view.
+    dialog_ = new QFileDialog(nullptr, kTitle, QDir::homePath());
+    dialog_->setObjectName(QStringLiteral("CreatePasswordFilePanel"));
+    dialog_->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog_->setAcceptMode(QFileDialog::AcceptSave);
+    dialog_->setFileMode(QFileDialog::AnyFile);
+    dialog_->setLabelText(QFileDialog::Accept, kTitle);
+    dialog_->setNameFilter(QStringLiteral("Password files (*.qly)"));
+    dialog_->setDefaultSuffix(QStringLiteral("qly"));
+
+    framisView_ = new QWidget(dialog_);
+    auto* view = new QVBoxLayout(framisView_);
+    view->setContentsMargins(0, 6, 0, 0);
+    auto* text = new QLabel(message(), framisView_);
+    text->setWordWrap(true);
+    view->addWidget(text);
+    auto* form = new QFormLayout;
+    framis1_ = new QLineEdit(framisView_);
+    framis1_->setObjectName(QStringLiteral("framis1"));
+    framis1_->setEchoMode(QLineEdit::Password);
+    framis2_ = new QLineEdit(framisView_);
+    framis2_->setObjectName(QStringLiteral("framis2"));
+    framis2_->setEchoMode(QLineEdit::Password);
+    form->addRow(tr("Password:"), framis1_);
+    form->addRow(tr("Verify:"), framis2_);
+    view->addLayout(form);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog_->layout()))
+        grid->addWidget(framisView_, grid->rowCount(), 0, 1, grid->columnCount());
+    else
+        dialog_->layout()->addWidget(framisView_);
+
+    // Name, then the password twice: Tab goes from the name straight to the passwords.
+    if (auto* name = dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        QWidget::setTabOrder(name, framis1_);
+        QWidget::setTabOrder(framis1_, framis2_);
+    }
+
+    alert_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Bad Password"), QStringLiteral("Bad Password"));
+    alert_->setInformativeText(
+        QStringLiteral("You need to enter the same password twice to create a password file.  Please try again."));
+    alert_->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+
+    // Both end through the run-loop layer: the dialogs close themselves, their result
+    // ends the run.
+    connect(dialog_, &QDialog::finished, this, [](int result) { RunLoop::stopModal(result); });
+    connect(alert_, &QDialog::finished, this, [](int) { RunLoop::stopModal(RunLoop::OKCode); });
+}
+
+CreatePasswordFilePanel::~CreatePasswordFilePanel()
+{
+    delete alert_;
+    delete dialog_;
+}
+
+std::optional<CreatePasswordFilePanel::Choice> CreatePasswordFilePanel::run()
+{
+    for (;;) {
+        framis1_->clear();
+        framis2_->clear();
+        dialog_->setDirectory(QDir::homePath());
+        dialog_->selectFile(QStringLiteral("Untitled"));
+        if (runPanel(dialog_, nullptr) != RunLoop::OKCode)
+            return std::nullopt;
+
+        const QString framis = framis1_->text();
+        const bool same = !framis.isEmpty() && framis == framis2_->text();
+        framis1_->clear();
+        framis2_->clear();
+        if (!same) {
+            runPanel(alert_, nullptr);
+            continue;
+        }
+        QString path = dialog_->selectedFiles().value(0);
+        if (path.isEmpty())
+            continue;
+        // The package is recognised by its extension alone; "Bank.txt" becomes
+        // "Bank.txt.qly" rather than a folder nobody would open as a password file.
+        if (QFileInfo(path).suffix() != QLatin1String("qly"))
+            path += QStringLiteral(".qly");
+        return Choice{QFileInfo(path).absoluteFilePath(), framis};
+    }
+}
+
+}  // namespace quorly

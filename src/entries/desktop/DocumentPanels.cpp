@@ -1,0 +1,182 @@
+#include "entries/desktop/DocumentPanels.h"
+
+#include "platform/RunLoop.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quorly {
+
+namespace {
+
+// The message keeps a fixed width and takes the height its text needs, so that the
+// long messages (the change-password warning runs over several lines) stay readable
+// and the panel grows with them.
+constexpr int kMessageWidth = 380;
+
+}  // namespace
+
+int runPanel(QDialog* panel, QWidget* window)
+{
+    panel->hide();
+    const bool asSheet = window && window->isVisible();
+    if (asSheet) {
+        if (panel->parentWidget() != window)
+            panel->setParent(window, panel->windowFlags() | Qt::Dialog);
+        panel->setWindowModality(Qt::WindowModal);
+    } else {
+        panel->setWindowModality(Qt::ApplicationModal);
+    }
+    panel->adjustSize();
+    if (asSheet) {
+        // Centred near the top of the window, where a sheet would hang.
+        const QRect frame = window->geometry();
+        panel->move(frame.x() + (frame.width() - panel->width()) / 2, frame.y() + 24);
+    }
+    const int code = RunLoop::runModal([panel] {
+        panel->show();
+        panel->raise();
+        panel->activateWindow();
+    });
+    panel->hide();
+    return code;
+}
+
+void panelOK()
+{
+    QWidget* key = QApplication::activeWindow();
+    QWidget* focus = key ? key->focusWidget() : QApplication::focusWidget();
+    if (focus) {
+        // A spin box keeps typed text uncommitted until it is interpreted; an item view's
+        // open editor commits when it loses the focus. Line edits are always current.
+        if (auto* spin = qobject_cast<QAbstractSpinBox*>(focus))
+            spin->interpretText();
+        for (QWidget* above = focus->parentWidget(); above; above = above->parentWidget()) {
+            if (qobject_cast<QAbstractItemView*>(above)) {
+                focus->clearFocus();
+                break;
+            }
+        }
+        if (auto* line = qobject_cast<QLineEdit*>(focus))
+            emit line->editingFinished();
+    }
+    RunLoop::stopModal(RunLoop::OKCode);
+}
+
+void panelCancel()
+{
+    RunLoop::stopModal(RunLoop::CancelCode);
+}
+
+DocumentPanel::DocumentPanel(QWidget* parent) : QDialog(parent)
+{
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    message_ = new QLabel(this);
+    message_->setWordWrap(true);
+    message_->setFixedWidth(kMessageWidth);
+    message_->setTextFormat(Qt::PlainText);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(message_);
+
+    fields_ = new QVBoxLayout;
+    layout->addLayout(fields_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    otherButton_ = new QPushButton(tr("Cancel"), this);
+    otherButton_->setAutoDefault(false);
+    defaultButton_ = new QPushButton(tr("OK"), this);
+    defaultButton_->setDefault(true);
+    buttons->addWidget(otherButton_);
+    buttons->addWidget(defaultButton_);
+    layout->addLayout(buttons);
+
+    connect(defaultButton_, &QPushButton::clicked, this, [] { panelOK(); });
+    connect(otherButton_, &QPushButton::clicked, this, [] { panelCancel(); });
+}
+
+void DocumentPanel::setMessage(const QString& message)
+{
+    message_->setText(message);
+}
+
+QString DocumentPanel::message() const
+{
+    return message_->text();
+}
+
+void DocumentPanel::setDefaultTitle(const QString& title)
+{
+    defaultButton_->setText(title);
+}
+
+void DocumentPanel::setOtherTitle(const QString& title)
+{
+    otherButton_->setVisible(!title.isEmpty());
+    if (!title.isEmpty())
+        otherButton_->setText(title);
+}
+
+void DocumentPanel::addField(QWidget* field)
+{
+    fields_->addWidget(field);
+}
+
+void DocumentPanel::reject()
+{
+    // Escape or the window manager's close button. With only one button there is no
+    // second choice to give: the one button answers, as the panel offered nothing else.
+    if (otherButton_->isHidden())
+        RunLoop::stopModal(RunLoop::OKCode);
+    else
+        panelCancel();
+}
+
+PromptPanel::PromptPanel(QWidget* parent) : DocumentPanel(parent)
+{
+    setWindowTitle(QStringLiteral("Quorly"));
+}
+
+int PromptPanel::prompt(QWidget* window, const QString& message, const QString& defaultTitle,
+                        const QString& otherTitle)
+{
+    setOtherTitle(otherTitle);
+    setMessage(message);
+    setDefaultTitle(defaultTitle);
+    return runPanel(this, window);
+}
+
+PasswordPanel::PasswordPanel(QWidget* parent) : DocumentPanel(parent)
+{
+    setWindowTitle(QStringLiteral("Quorly"));
+    field_ = new QLineEdit(this);
+    field_->setEchoMode(QLineEdit::Password);
+    field_->setObjectName(QStringLiteral("framisText"));
+    addField(field_);
+    setDefaultTitle(tr("OK"));
+    setOtherTitle(tr("Cancel"));
+}
+
+std::optional<QString> PasswordPanel::ask(QWidget* window, const QString& message)
+{
+    setMessage(message);
+    field_->clear();
+    field_->setFocus();
+    const int code = runPanel(this, window);
+    QString typed = field_->text();
+    field_->clear();
+    if (code != RunLoop::OKCode)
+        return std::nullopt;
+    return typed;
+}
+
+}  // namespace quorly
