@@ -100,6 +100,9 @@ TEST_F(EntryTable, ShowsTheListItWasGiven)
     table->reloadData();
     EXPECT_EQ(table->numberOfRows(), 5);
     EXPECT_EQ(table->model()->data(table->model()->index(2, 1)).toString(), "renamed");
+    table->unbind();
+    EXPECT_EQ(table->numberOfRows(), 0);
+    EXPECT_EQ(list.size(), 5);
 }
 
 TEST_F(EntryTable, ConfirmedDeleteRemovesFromTheSameListThenReportsTheChange)

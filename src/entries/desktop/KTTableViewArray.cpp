@@ -314,6 +314,15 @@ void KTTableViewArray::reloadData()
     }
 }
 
+void KTTableViewArray::unbind()
+{
+    clearSelection();
+    pressedButton_ = QPersistentModelIndex();
+    model_->beginReset();
+    array_ = &unbound_;
+    model_->endReset();
+}
+
 int KTTableViewArray::numberOfRows() const { return array_->size(); }
 
 QList<int> KTTableViewArray::selectedRowIndexes() const
@@ -475,6 +484,21 @@ void KTTableViewArray::notifySelectionChanged()
 {
     if (delegate_)
         delegate_->KTTableViewArraySelectionDidChange(this);
+}
+
+void KTTableViewArray::keyboardSearch(const QString& search)
+{
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && isButtonColumn(current.column())) {
+        for (int column = 0; column < model_->columnCount(); ++column) {
+            if (!isButtonColumn(column)) {
+                selectionModel()->setCurrentIndex(model_->index(current.row(), column),
+                                                  QItemSelectionModel::NoUpdate);
+                break;
+            }
+        }
+    }
+    QTableView::keyboardSearch(search);
 }
 
 void KTTableViewArray::keyPressEvent(QKeyEvent* event)

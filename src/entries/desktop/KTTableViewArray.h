@@ -82,6 +82,9 @@ public:
     // numbers: the entries under them may have moved.
     void reloadData();
 
+    // Lets go of the list (its owner is going away): the table shows no rows from now on.
+    void unbind();
+
     int numberOfRows() const;
     int numberOfSelectedRows() const;
     // The row the user selected last (the current row when it is selected), else the
@@ -114,6 +117,9 @@ public:
     KTTableCell cellAt(int column, int row) const;
     bool isButtonColumn(int column) const;
 
+    // Typing a name jumps to it, whichever column the mouse last clicked.
+    void keyboardSearch(const QString& search) override;
+
 public slots:
     // `add:`: asks the delegate to add an entry.
     void add();
@@ -138,6 +144,7 @@ private:
     void notifySelectionChanged();
 
     EntryList* array_;
+    EntryList unbound_;
     KTTableViewArrayDelegate* delegate_;
     QStringList keys_;
     KTTableViewArrayModel* model_;
