@@ -34,7 +34,9 @@ QImage renderCalloutBackground(const CalloutPath& path, QSize pixelSize, const Q
 // parent it had before, so one content widget can serve many callouts.
 //
 // The callout never runs a modal loop itself: its owner shows it, runs whatever loop it
-// needs, then closes and deletes it.
+// needs, then closes and deletes it. An owner that makes it a child window of its parent
+// (QWidget::setParent with the callout's window flags) hands ownership to that parent and
+// must release() the pointer.
 class MAAttachedWindow : public QWidget, public AttachedWindowGeometry {
     Q_OBJECT
 public:
