@@ -50,7 +50,7 @@ void sendToFocus(const char* slot)
 
 Controller::Controller(QObject* parent)
     : QObject(parent), hotKeys_(std::make_unique<HotKeyInstaller>()),
-      createPanel_(std::make_unique<CreatePasswordFilePanel>())
+      createPanel_(std::make_unique<CreatePasswordFilePanel>()), quitApplication_([] { QCoreApplication::quit(); })
 {
     alertPanel_ = new PromptPanel(nullptr);
     alertPanel_->setObjectName(QStringLiteral("alertPanel"));
@@ -197,7 +197,7 @@ void Controller::windowDidClose(DocumentWindowWidget* window)
     // whatever closed the window finishes first.
     if (windows_.isEmpty() && !terminating_)
         QTimer::singleShot(0, this, [this] {
-            if (windows().isEmpty() && !RunLoop::inModalRun() && !terminating_)
+            if (windows().isEmpty() && !RunLoop::inModalRun() && !terminating_ && !quitting_)
                 quit();
         });
 }
@@ -209,7 +209,7 @@ void Controller::newDocument()
         if (!choice) {
             if (windows().isEmpty())
                 QTimer::singleShot(0, this, [this] {
-                    if (windows().isEmpty() && !RunLoop::inModalRun())
+                    if (windows().isEmpty() && !RunLoop::inModalRun() && !quitting_)
                         quit();
                 });
             return;
@@ -276,9 +276,10 @@ void Controller::quit()
         QApplication::beep();
         return;
     }
+    quitting_ = true;
     applicationWillTerminate();
-    terminating_ = true;
-    QCoreApplication::quit();
+    if (quitApplication_)
+        quitApplication_();
 }
 
 void Controller::OK()

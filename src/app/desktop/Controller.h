@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -59,6 +60,15 @@ public:
     // Quit: closes every document, then ends the event loop.
     void quit();
 
+    // What ends the program once its documents are closed: QCoreApplication::quit by
+    // default. Tests that run many controllers in one process replace it.
+    void setQuitApplication(std::function<void()> quitApplication) { quitApplication_ = std::move(quitApplication); }
+
+    // The shared document controller's open: the window of a file already open comes to
+    // the front; otherwise a document and its window are made and the open sequence
+    // starts on a later pass of the event loop.
+    MyDocument* openDocumentWithContentsOfFile(const QString& path);
+
     // `OK:` and `Cancel:` of the application-modal panels.
     void OK();
     void Cancel();
@@ -82,7 +92,6 @@ signals:
     void documentWindowCreated(DocumentWindowWidget* window);
 
 private:
-    MyDocument* openDocumentWithContentsOfFile(const QString& path);
     void buildMainMenu();
     QAction* addControllerItem(QMenu* menu, const QString& title, void (Controller::*slot)(),
                                const QKeySequence& key = {});
@@ -101,6 +110,8 @@ private:
     QList<QPointer<DocumentWindowWidget>> windows_;
     QPointer<DocumentWindowWidget> mainWindow_;
     bool terminating_ = false;
+    bool quitting_ = false;
+    std::function<void()> quitApplication_;
 };
 
 // The application controller, set first thing at start-up.

@@ -1,0 +1,386 @@
+#include "app/Preferences.h"
+#include "app/desktop/Controller.h"
+#include "app/desktop/CreatePasswordFilePanel.h"
+#include "entries/desktop/DocumentPanels.h"
+#include "entries/desktop/DocumentWindowWidget.h"
+#include "platform/RunLoop.h"
+#include "store/Globals.h"
+#include "store/MyDocument.h"
+#include "store/NewPasswordFile.h"
+#include "store/TempFolder.h"
+
+#include "app/GuiDriver.h"
+#include "app/ScratchHome.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace quorly;
+
+namespace {
+
+// --------------------------------------------------------------------------------------
+// The document panels
+
+TEST(DocumentPanels, PromptShowsItsSecondButtonOnlyWhenItHasATitle)
+{
+    QWidget window;
+    window.show();
+    PromptPanel panel(&window);
+
+    whenShown(&panel, [&] {
+        EXPECT_FALSE(panel.otherButton()->isVisible());
+        EXPECT_EQ(panel.defaultButton()->text(), "OK");
+        EXPECT_EQ(panel.messageLabel()->text(), "This is not a Quorly file.");
+        panel.defaultButton()->click();
+    });
+    EXPECT_EQ(panel.prompt(&window, "This is not a Quorly file.", "OK"), RunLoop::OKCode);
+
+    whenShown(&panel, [&] {
+        EXPECT_TRUE(panel.otherButton()->isVisible());
+        EXPECT_EQ(panel.otherButton()->text(), "Keep");
+        EXPECT_EQ(panel.defaultButton()->text(), "Replace");
+        panel.otherButton()->click();
+    });
+    EXPECT_EQ(panel.prompt(&window, "Replace it?", "Replace", "Keep"), RunLoop::CancelCode);
+    EXPECT_FALSE(panel.isVisible());
+
+    // A one-button prompt between them must not leave the second button hidden for good.
+    whenShown(&panel, [&] { panel.defaultButton()->click(); });
+    panel.prompt(&window, "Done.", "OK");
+    whenShown(&panel, [&] {
+        EXPECT_TRUE(panel.otherButton()->isVisible());
+        panel.defaultButton()->click();
+    });
+    EXPECT_EQ(panel.prompt(&window, "Again?", "Yes", "No"), RunLoop::OKCode);
+}
+
+TEST(DocumentPanels, SheetOnAShownWindowFreeStandingPanelBeforeIt)
+{
+    QWidget window;
+    PromptPanel panel(&window);
+
+    // The window is not on screen yet: the panel may not hang on it.
+    whenShown(&panel, [&] {
+        EXPECT_EQ(panel.windowModality(), Qt::ApplicationModal);
+        EXPECT_TRUE(panel.isWindow());
+        panel.defaultButton()->click();
+    });
+    EXPECT_EQ(panel.prompt(&window, "Before the window.", "OK"), RunLoop::OKCode);
+
+    window.show();
+    QWidget other;
+    other.show();
+    whenShown(&panel, [&] {
+        EXPECT_EQ(panel.windowModality(), Qt::WindowModal);
+        EXPECT_EQ(panel.parentWidget(), &window);
+        // Only its own window is blocked; another document's window goes on working.
+        EXPECT_TRUE(QApplication::activeModalWidget() == &panel || !QApplication::activeModalWidget());
+        panel.defaultButton()->click();
+    });
+    EXPECT_EQ(panel.prompt(&window, "On the window.", "OK"), RunLoop::OKCode);
+}
+
+TEST(DocumentPanels, OKDeliversTheTextStillBeingTypedAndCancelNothing)
+{
+    QWidget window;
+    window.show();
+    PasswordPanel panel(&window);
+
+    whenShown(&panel, [&] {
+        panel.field()->setFocus();
+        QTest::keyClicks(panel.field(), "half typed");  // no Return: still being edited
+        panel.defaultButton()->click();
+    });
+    EXPECT_EQ(panel.ask(&window, "Enter Password:"), QString("half typed"));
+
+    whenShown(&panel, [&] {
+        EXPECT_TRUE(panel.field()->text().isEmpty());  // nothing left from the last run
+        QTest::keyClicks(panel.field(), "secret");
+        panel.otherButton()->click();
+    });
+    EXPECT_FALSE(panel.ask(&window, "Enter Password:"));
+
+    // An aborted run (the callout timer does this) is not an answer.
+    whenShown(&panel, [&] { RunLoop::abortModal(); });
+    EXPECT_FALSE(panel.ask(&window, "Enter Password:"));
+}
+
+TEST(DocumentPanels, LongMessagesWrapAndThePanelGrows)
+{
+    PromptPanel panel;
+    panel.setMessage("Short.");
+    panel.adjustSize();
+    const QSize small = panel.size();
+    panel.setMessage(
+        "To change the password for this file you need to enter the current and the new one twice. By clicking "
+        "OK, you acknowledge that you have been hereby warned that if you forget your password it is IMPOSSIBLE "
+        "to recover your password data. ");
+    panel.adjustSize();
+    EXPECT_EQ(panel.width(), small.width());
+    EXPECT_GT(panel.height(), small.height() + 2 * panel.fontMetrics().height());
+}
+
+// --------------------------------------------------------------------------------------
+// The "Create Password File" panel
+
+void fillCreatePanel(CreatePasswordFilePanel& panel, const QString& name, const QString& first, const QString& second)
+{
+    panel.dialog()->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+    QTest::keyClicks(panel.framis1(), first);
+    QTest::keyClicks(panel.framis2(), second);
+    panel.dialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+}
+
+TEST(CreatePasswordFile, BadPasswordSendsTheUserBackToThePanel)
+{
+    ScratchHome scratch;
+    CreatePasswordFilePanel panel;
+    int badPasswords = 0;
+
+    std::function<void()> answerAlert = [&] {
+        ++badPasswords;
+        EXPECT_EQ(panel.badPasswordAlert()->text(), "Bad Password");
+        EXPECT_EQ(panel.badPasswordAlert()->informativeText(),
+                  "You need to enter the same password twice to create a password file.  Please try again.");
+        panel.badPasswordAlert()->buttons().first()->click();
+    };
+    // First two different passwords, then an empty first one, then a good pair.
+    whenShown(panel.dialog(), [&] {
+        EXPECT_EQ(panel.dialog()->windowTitle(), "Create Password File");
+        EXPECT_EQ(panel.dialog()->labelText(QFileDialog::Accept), "Create Password File");
+        EXPECT_EQ(QDir(panel.dialog()->directory()).absolutePath(), QDir(scratch.home()).absolutePath());
+        EXPECT_EQ(panel.dialog()->findChild<QLineEdit*>("fileNameEdit")->text(), "Untitled");
+        whenShown(panel.badPasswordAlert(), [&] {
+            answerAlert();
+            whenShown(panel.dialog(), [&] {
+                EXPECT_TRUE(panel.framis1()->text().isEmpty());
+                whenShown(panel.badPasswordAlert(), [&] {
+                    answerAlert();
+                    whenShown(panel.dialog(), [&] { fillCreatePanel(panel, "Vault", "right", "right"); });
+                });
+                fillCreatePanel(panel, "Vault", "", "");
+            });
+        });
+        fillCreatePanel(panel, "Vault", "one", "two");
+    });
+
+    const auto choice = panel.run();
+    ASSERT_TRUE(choice);
+    EXPECT_EQ(badPasswords, 2);
+    EXPECT_EQ(choice->path, QDir(scratch.home()).absoluteFilePath("Vault.qly"));
+    EXPECT_EQ(choice->framis, "right");
+    EXPECT_TRUE(panel.framis1()->text().isEmpty());  // the password does not linger in the panel
+}
+
+TEST(CreatePasswordFile, CancelCreatesNothing)
+{
+    ScratchHome scratch;
+    CreatePasswordFilePanel panel;
+    whenShown(panel.dialog(), [&] { panel.dialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
+    EXPECT_FALSE(panel.run());
+}
+
+// --------------------------------------------------------------------------------------
+// The controller
+
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        controller = std::make_unique<Controller>();
+        controller->setQuitApplication([this] { ++quits; });
+        controller->awakeFromNib();
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        clearGFramis();
+    }
+
+    QString makePackage(const QString& name, const QString& framis)
+    {
+        const QString path = scratch.home() + "/" + name;
+        QString error;
+        EXPECT_TRUE(createPasswordFile(path, framis, &error)) << error.toStdString();
+        return path;
+    }
+
+    DocumentWindowWidget* openWindowFor(const QString& path)
+    {
+        for (DocumentWindowWidget* window : controller->windows()) {
+            if (window->document() && window->document()->fileName() == path)
+                return window;
+        }
+        return nullptr;
+    }
+
+    ScratchHome scratch;
+    std::unique_ptr<Controller> controller;
+    int quits = 0;
+};
+
+TEST_F(ControllerTest, StartUpSetsTheGlobalsAndTheSharedMenu)
+{
+    EXPECT_EQ(gController, controller.get());
+    QMenu* recent = Controller::findSubmenu(controller->mainMenu(), {"File", "Go To Recent Website"});
+    ASSERT_TRUE(recent);
+    EXPECT_TRUE(gRecentWebsitesMenu);
+    EXPECT_EQ(Preferences::string(PrefKey::HotkeyUserID), "u");
+    EXPECT_FALSE(Controller::findSubmenu(controller->mainMenu(), {"File", "No Such Menu"}));
+}
+
+TEST_F(ControllerTest, ReopensTheLastFileAndAsksForItsPassword)
+{
+    const QString package = makePackage("Home.qly", "pw");
+    Preferences::setString(PrefKey::LastPWFile, package);
+    // A leftover of a crashed run goes before anything opens.
+    QDir().mkpath(scratch.home() + "/.QLY.leftover");
+    controller->awakeFromNib();
+    EXPECT_FALSE(QFileInfo::exists(scratch.home() + "/.QLY.leftover"));
+
+    gFramis = QStringLiteral("stale");  // from an earlier creation: must not open this file
+    bool asked = false;
+    whenReady([&] { return openWindowFor(package) && openWindowFor(package)->passwordPanel()->isVisible(); },
+              [&] {
+                  asked = true;
+                  PasswordPanel* panel = openWindowFor(package)->passwordPanel();
+                  QTest::keyClicks(panel->field(), "pw");
+                  panel->defaultButton()->click();
+              });
+    controller->launch({});
+    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(gFramis);
+
+    // Opening it again brings the same window forward.
+    controller->applicationOpenFile(package + "/");
+    EXPECT_EQ(controller->windows().size(), 1);
+    // Not a password file: ignored, and still a success.
+    EXPECT_TRUE(controller->applicationOpenFile(scratch.home() + "/notes.txt"));
+    EXPECT_EQ(controller->windows().size(), 1);
+}
+
+TEST_F(ControllerTest, WithoutALastFileTheCreationPanelComesAndItsFileOpensWithoutAQuestion)
+{
+    Preferences::setString(PrefKey::LastPWFile, scratch.home() + "/Gone.qly");
+    CreatePasswordFilePanel* panel = controller->createPasswordFilePanel();
+    whenShown(panel->dialog(), [&] { fillCreatePanel(*panel, "Fresh", "s3cret", "s3cret"); });
+    // The password is handed over: a question would wait here for ten seconds and fail.
+    whenReady([&] { return !controller->windows().isEmpty() && controller->windows().first()->passwordPanel()->isVisible(); },
+              [&] {
+                  ADD_FAILURE() << "the new file asked for its password";
+                  controller->windows().first()->passwordPanel()->otherButton()->click();
+              },
+              controller.get());
+    controller->launch({scratch.home() + "/readme.txt"});
+
+    const QString package = scratch.home() + "/Fresh.qly";
+    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    DocumentWindowWidget* window = openWindowFor(package);
+    EXPECT_EQ(Preferences::string(PrefKey::LastPWFile), package);
+    EXPECT_FALSE(window->readOnlyIcon()->isVisible());
+    EXPECT_TRUE(window->addButton()->isVisible());
+    const QString tempDir = window->document()->tempDir();
+    EXPECT_TRUE(QFileInfo::exists(tempDir));
+
+    // Closing the last window quits, and the private folder is gone.
+    window->close();
+    ASSERT_TRUE(waitFor([&] { return quits > 0; }));
+    EXPECT_FALSE(QFileInfo::exists(tempDir));
+    EXPECT_TRUE(controller->windows().isEmpty());
+}
+
+TEST_F(ControllerTest, QuitClosesEveryDocument)
+{
+    const QStringList packages = {makePackage("A.qly", "a"), makePackage("B.qly", "b")};
+    for (const QString& package : packages) {
+        gFramis = package.endsWith("A.qly") ? QStringLiteral("a") : QStringLiteral("b");
+        controller->openDocumentWithContentsOfFile(package);
+        ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    }
+    QStringList temps;
+    for (DocumentWindowWidget* window : controller->windows())
+        temps << window->document()->tempDir();
+
+    controller->quit();
+    EXPECT_EQ(quits, 1);
+    EXPECT_TRUE(controller->windows().isEmpty());
+    for (const QString& temp : temps)
+        EXPECT_FALSE(QFileInfo::exists(temp)) << temp.toStdString();
+}
+
+TEST_F(ControllerTest, MenuItemsFollowTheFrontWindow)
+{
+    const QString package = makePackage("M.qly", "m");
+    gFramis = QStringLiteral("m");
+    controller->openDocumentWithContentsOfFile(package);
+    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    DocumentWindowWidget* window = openWindowFor(package);
+
+    auto item = [&](const QString& menu, const QString& title) -> QAction* {
+        for (QAction* action : Controller::findSubmenu(controller->mainMenu(), {menu})->actions()) {
+            if (action->text() == title)
+                return action;
+        }
+        return nullptr;
+    };
+    // Every window shows the one main menu, the recent-websites submenu included.
+    EXPECT_EQ(window->menuBar()->actions(), controller->mainMenu()->actions());
+
+    QMenu* edit = Controller::findSubmenu(controller->mainMenu(), {"Edit"});
+    emit edit->aboutToShow();
+    EXPECT_FALSE(item("Edit", "Find Again")->isEnabled());
+    EXPECT_TRUE(item("Edit", "Find\u2026")->isEnabled());
+    window->searchField()->setText("bank");
+    emit edit->aboutToShow();
+    EXPECT_TRUE(item("Edit", "Find Again")->isEnabled());
+    EXPECT_EQ(item("Edit", "Find Again")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
+
+    QMenu* file = Controller::findSubmenu(controller->mainMenu(), {"File"});
+    emit file->aboutToShow();
+    EXPECT_FALSE(item("File", "Print\u2026")->isEnabled());  // nothing prints yet
+    EXPECT_TRUE(item("File", "New")->isEnabled());
+    EXPECT_EQ(item("File", "Close")->shortcut(), QKeySequence(QKeySequence::Close));
+
+    // The search finds nothing in an empty file and says so.
+    item("Edit", "Find Again")->trigger();
+    EXPECT_TRUE(window->notFoundMessage()->isVisibleTo(window));
+
+    item("File", "Close")->trigger();
+    EXPECT_TRUE(controller->windows().isEmpty());
+}
+
+TEST_F(ControllerTest, ReadOnlyPackageShowsTheMarkAndHidesTheChangingButtons)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write into any folder";
+    const QString package = makePackage("RO.qly", "r");
+    QFile::setPermissions(package, QFile::ReadOwner | QFile::ExeOwner);
+    gFramis = QStringLiteral("r");
+    controller->openDocumentWithContentsOfFile(package);
+    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    DocumentWindowWidget* window = openWindowFor(package);
+    EXPECT_TRUE(window->readOnlyIcon()->isVisible());
+    EXPECT_FALSE(window->addButton()->isVisible());
+    EXPECT_FALSE(window->deleteButton()->isVisible());
+    EXPECT_FALSE(window->duplicateButton()->isVisible());
+    controller->quit();
+    QFile::setPermissions(package, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+}  // namespace
