@@ -46,6 +46,7 @@ struct Command {
 
 // The commands of each group; main() lists them all.
 QList<Command> readCommands();
+QList<Command> passwordCommands();
 QList<Command> editCommands();
 
 // Splits `args` (after the command name) by the command's options. Returns nullopt

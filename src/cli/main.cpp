@@ -12,7 +12,7 @@ namespace {
 
 QList<Command> allCommands()
 {
-    return readCommands() + editCommands();
+    return readCommands() + editCommands() + passwordCommands();
 }
 
 void printHelp(const QList<Command>& commands)

@@ -3,3 +3,5 @@ quorly_unit_test(NAME test_cli NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cl
 add_dependencies(test_cli quorly-cli)
 quorly_unit_test(NAME test_cli_edit NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_edit_test.cpp)
 add_dependencies(test_cli_edit quorly-cli)
+quorly_unit_test(NAME test_cli_passwd NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_passwd_test.cpp)
+add_dependencies(test_cli_passwd quorly-cli)
