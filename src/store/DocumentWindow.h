@@ -50,7 +50,9 @@ public:
     virtual void setWriteable(bool writeable) = 0;
 
     // Closes the window, which ends the document: the window's closing must call
-    // MyDocument::windowWillClose() (calling it more than once is harmless).
+    // MyDocument::windowWillClose() (calling it more than once is harmless). The document
+    // may be inside one of its own steps when it asks for this (a failed open, a question
+    // answered by closing), so it must be deleted later (deleteLater), never right here.
     virtual void closeWindow() = 0;
 };
 
