@@ -305,6 +305,33 @@ TEST_F(ControllerTest, WithoutALastFileTheCreationPanelComesAndItsFileOpensWitho
     EXPECT_TRUE(controller->windows().isEmpty());
 }
 
+TEST_F(ControllerTest, AFileThatNeverOpensLeadsToTheCreationPanelNotToNothing)
+{
+    const QString notAPasswordFile = scratch.home() + "/Empty.qly";
+    QDir().mkpath(notAPasswordFile);
+    Preferences::setString(PrefKey::LastPWFile, notAPasswordFile);
+
+    QString message;
+    whenReady([&] { return openWindowFor(notAPasswordFile) && openWindowFor(notAPasswordFile)->promptPanel()->isVisible(); },
+              [&] {
+                  PromptPanel* panel = openWindowFor(notAPasswordFile)->promptPanel();
+                  message = panel->message();
+                  panel->defaultButton()->click();
+              },
+              controller.get());
+    CreatePasswordFilePanel* create = controller->createPasswordFilePanel();
+    bool offered = false;
+    whenShown(create->dialog(), [&] {
+        offered = true;
+        create->dialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    });
+    controller->launch({});
+    ASSERT_TRUE(waitFor([&] { return quits > 0; }));
+    EXPECT_EQ(message, "This is not a Quorly file.");
+    EXPECT_TRUE(offered);
+    EXPECT_TRUE(controller->windows().isEmpty());
+}
+
 TEST_F(ControllerTest, QuitClosesEveryDocument)
 {
     const QStringList packages = {makePackage("A.qly", "a"), makePackage("B.qly", "b")};

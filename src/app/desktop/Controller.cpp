@@ -190,16 +190,28 @@ void Controller::windowDidClose(DocumentWindowWidget* window)
     windows_.removeAll(window);
     if (mainWindow_ == window)
         mainWindow_ = nullptr;
-    if (MyDocument* document = window->document())
+    MyDocument* document = window->document();
+    // A document that closed without ever opening: not a password file, a damaged one,
+    // or the password question cancelled.
+    const bool neverOpened = document && document->openFailure() != MyDocument::OpenFailure::None;
+    if (document)
         document->deleteLater();
     window->deleteLater();
+    if (!windows_.isEmpty() || terminating_ || quitting_)
+        return;
     // Closing the last window ends the program, as Linux users expect; later, so that
-    // whatever closed the window finishes first.
-    if (windows_.isEmpty() && !terminating_)
-        QTimer::singleShot(0, this, [this] {
-            if (windows().isEmpty() && !RunLoop::inModalRun() && !terminating_ && !quitting_)
-                quit();
-        });
+    // whatever closed the window finishes first. When that window never showed a file,
+    // quitting would leave the user with no way to reach File > New: every start would
+    // reopen the same "Last PW File" and end the same way. The creation panel is offered
+    // instead, and cancelling it quits.
+    QTimer::singleShot(0, this, [this, neverOpened] {
+        if (!windows().isEmpty() || RunLoop::inModalRun() || terminating_ || quitting_)
+            return;
+        if (neverOpened)
+            newDocument();
+        else
+            quit();
+    });
 }
 
 void Controller::newDocument()
@@ -276,6 +288,11 @@ void Controller::quit()
         QApplication::beep();
         return;
     }
+    terminate();
+}
+
+void Controller::terminate()
+{
     quitting_ = true;
     applicationWillTerminate();
     if (quitApplication_)

@@ -57,8 +57,12 @@ public:
     void openDocument();
     // `applicationWillTerminate:`: closes every document, so every temporary folder goes.
     void applicationWillTerminate();
-    // Quit: closes every document, then ends the event loop.
+    // Quit: closes every document, then ends the event loop. Refused (with a beep) while
+    // a panel waits for an answer.
     void quit();
+    // Quit without waiting for open panels (a termination signal): the documents close
+    // under them, and the panels' runs end with the event loop.
+    void terminate();
 
     // What ends the program once its documents are closed: QCoreApplication::quit by
     // default. Tests that run many controllers in one process replace it.
