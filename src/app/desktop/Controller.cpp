@@ -42,7 +42,8 @@ const QStringList kBuiltInCommands = {
 // responder would: line edits, text views and lists all have these slots.
 void sendToFocus(const char* slot)
 {
-    if (QWidget* focus = QApplication::focusWidget())
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->metaObject()->indexOfMethod(QByteArray(slot) + "()") >= 0)
         QMetaObject::invokeMethod(focus, slot);
 }
 
