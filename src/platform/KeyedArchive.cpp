@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -70,8 +71,9 @@ public:
 private:
     uint64_t append(plist_t node)
     {
+        // Counted here: libplist counts an array's items by walking it.
         plist_array_append_item(objects_, node);
-        return plist_array_get_size(objects_) - 1;
+        return objectCount_++;
     }
 
     // Equal strings and equal numbers of the same kind become one object referred to
@@ -157,6 +159,7 @@ private:
     }
 
     plist_t objects_;
+    uint64_t objectCount_ = 1;  // "$null"
     std::map<QString, uint64_t> strings_;
     std::map<std::pair<int, uint64_t>, uint64_t> numbers_;
     uint64_t arrayClass_ = 0;
@@ -170,11 +173,26 @@ struct ReadError {
     QString message;
 };
 
+// The items of a plist array. libplist finds an item by index by walking the array
+// from its start, so reading items one by one by index is quadratic in large archives.
+std::vector<plist_t> itemsOf(plist_t array)
+{
+    std::vector<plist_t> items;
+    items.reserve(plist_array_get_size(array));
+    plist_array_iter iter = nullptr;
+    plist_array_new_iter(array, &iter);
+    plist_t item = nullptr;
+    for (plist_array_next_item(array, iter, &item); item; plist_array_next_item(array, iter, &item))
+        items.push_back(item);
+    free(iter);
+    return items;
+}
+
 class Decoder {
 public:
     Decoder(plist_t objects, std::size_t inputSize)
-        : objects_(objects),
-          count_(plist_array_get_size(objects)),
+        : objects_(itemsOf(objects)),
+          count_(objects_.size()),
           inProgress_(count_, false),
           // Shared objects are materialised once per reference; a legitimate archive
           // spends at least a byte on every reference, so this bound only stops
@@ -195,7 +213,7 @@ public:
         if (budget_ == 0)
             throw ReadError{QStringLiteral("The archive refers to its objects too many times.")};
         --budget_;
-        plist_t node = plist_array_get_item(objects_, static_cast<uint32_t>(uid));
+        plist_t node = objects_[uid];
         switch (plist_get_node_type(node)) {
         case PLIST_STRING: {
             uint64_t length = 0;
@@ -284,7 +302,7 @@ private:
             throw ReadError{QStringLiteral("The archive refers to class %1, but it holds only %2 objects.")
                                 .arg(classId)
                                 .arg(count_)};
-        plist_t description = plist_array_get_item(objects_, static_cast<uint32_t>(classId));
+        plist_t description = classId < count_ ? objects_[classId] : nullptr;
         plist_t name = plist_get_node_type(description) == PLIST_DICT ? plist_dict_get_item(description, "$classname")
                                                                       : nullptr;
         if (!name || plist_get_node_type(name) != PLIST_STRING)
@@ -329,29 +347,31 @@ private:
         }
         if (cls == u"NSArray" || cls == u"NSMutableArray") {
             plist_t items = member(object, "NS.objects", PLIST_ARRAY, cls);
-            const uint32_t n = plist_array_get_size(items);
+            const std::vector<plist_t> nodes = itemsOf(items);
             ArchiveValue::Array array;
-            array.reserve(n);
-            for (uint32_t i = 0; i < n; ++i)
-                array.push_back(required(plist_array_get_item(items, i), depth + 1, "an array"));
+            array.reserve(nodes.size());
+            for (plist_t node : nodes)
+                array.push_back(required(node, depth + 1, "an array"));
             return ArchiveValue::fromArray(std::move(array));
         }
         if (cls == u"NSDictionary" || cls == u"NSMutableDictionary") {
             plist_t keys = member(object, "NS.keys", PLIST_ARRAY, cls);
             plist_t values = member(object, "NS.objects", PLIST_ARRAY, cls);
-            const uint32_t n = plist_array_get_size(keys);
-            if (plist_array_get_size(values) != n)
+            const std::vector<plist_t> keyNodes = itemsOf(keys);
+            const std::vector<plist_t> valueNodes = itemsOf(values);
+            const auto n = keyNodes.size();
+            if (valueNodes.size() != n)
                 throw ReadError{QStringLiteral("The archive's %1 has %2 keys but %3 values.")
                                     .arg(cls)
                                     .arg(n)
                                     .arg(plist_array_get_size(values))};
             ArchiveValue::Dictionary dictionary;
             dictionary.reserve(n);
-            for (uint32_t i = 0; i < n; ++i) {
-                ArchiveValue key = required(plist_array_get_item(keys, i), depth + 1, "a dictionary key");
+            for (std::size_t i = 0; i < n; ++i) {
+                ArchiveValue key = required(keyNodes[i], depth + 1, "a dictionary key");
                 if (key.type() != ArchiveValue::Type::String)
                     throw ReadError{QStringLiteral("The archive's %1 has a key that is not text.").arg(cls)};
-                std::optional<ArchiveValue> value = this->object(uidOf(plist_array_get_item(values, i), "a dictionary"), depth + 1);
+                std::optional<ArchiveValue> value = this->object(uidOf(valueNodes[i], "a dictionary"), depth + 1);
                 // A null value is the same as no value: every reader treats a missing key
                 // as empty, so dropping it loses nothing a user could see.
                 if (!value)
@@ -370,7 +390,7 @@ private:
                             .arg(cls)};
     }
 
-    plist_t objects_;
+    std::vector<plist_t> objects_;
     uint64_t count_;
     std::vector<bool> inProgress_;
     std::size_t budget_;
