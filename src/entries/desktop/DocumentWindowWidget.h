@@ -53,6 +53,10 @@ public:
     void deleteEntries();
     QList<int> selectedRows() const;
     MenuState menuState() const;
+    bool isWriteable() const { return writeable_; }
+    // `KTTableViewArraySelectionDidChange:`: the duplicate and delete buttons and
+    // `gWebsiteItem` follow the selection.
+    void selectionDidChange();
 
     // Commands that other parts of the program provide (the entry editor, import,
     // export, printing, help, ...), by the action name of their menu item. A menu item
@@ -87,7 +91,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void selectionDidChange();
     void restoreFrame();
     void saveFrame();
 
