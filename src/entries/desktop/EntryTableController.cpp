@@ -1,0 +1,246 @@
+#include "entries/desktop/EntryTableController.h"
+
+#include "app/Preferences.h"
+#include "entries/EntryListEdits.h"
+#include "entries/HoverText.h"
+#include "entries/desktop/DocumentWindowWidget.h"
+#include "entries/desktop/PlainEntryDialog.h"
+#include "login/WebsitePasswordManager.h"
+#include "platform/RunLoop.h"
+#include "store/Globals.h"
+#include "store/MyDocument.h"
+
+#include <QDesktopServices>
+
+namespace quorly {
+
+namespace {
+
+const QString kMultiWrite = QStringLiteral(
+    "The password file has been changed by another program since it was read. "
+    "Save your changes anyway? The other changes will be lost.");
+
+// Until the login automation opens websites itself: the address gets "http://" unless
+// it names one of the schemes the program knows, and the default browser opens it.
+QUrl normalisedWebsiteURL(const QString& url)
+{
+    for (const char* scheme : {"http://", "https://", "file://"}) {
+        if (url.startsWith(QLatin1String(scheme)))
+            return QUrl(url, QUrl::TolerantMode);
+    }
+    return QUrl(QStringLiteral("http://") + url, QUrl::TolerantMode);
+}
+
+}  // namespace
+
+EntryTableController::EntryTableController(DocumentWindowWidget* window, EntryList& list,
+                                           QWidget* tableParent)
+    : QObject(window), window_(window), list_(&list)
+{
+    table_ = new KTTableViewArray(list, this, {EntryKey::Button, EntryKey::Path}, tableParent);
+    table_->setObjectName(QStringLiteral("passwordTable"));
+    connect(table_, &KTTableViewArray::buttonClicked, this, [this] { goToURL(); });
+    opener_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+}
+
+EntryTableController::~EntryTableController() = default;
+
+// ---------------------------------------------------------------------------
+// Delegate calls
+
+bool EntryTableController::KTTableViewArrayAddEntry(KTTableViewArray*)
+{
+    if (!window_ || !window_->isWriteable())
+        return false;
+    list_->append(makeEntry(newEntryForAdd()));
+    window_->reloadList();
+    const EntryRef added = list_->at(list_->size() - 1);
+    selectEntry(added);
+    if (editor_)
+        editor_(added, true);
+    else
+        runPlainEditor(added, true);
+    return true;
+}
+
+void EntryTableController::KTTableViewArrayEditEntryAtIndex(KTTableViewArray*, int row)
+{
+    const EntryRef entry = chosenEntryAfterReread(row);
+    if (!entry)
+        return;
+    if (editor_)
+        editor_(entry, false);
+    else
+        runPlainEditor(entry, false);
+}
+
+bool EntryTableController::confirmDelete(int count)
+{
+    if (!window_)
+        return false;
+    if (Preferences::boolean(PrefKey::ConfirmDelete) &&
+        !window_->confirm(deletePrompt(count), tr("Delete")))
+        return false;
+    MyDocument* document = window_->document();
+    if (!document || !document->isOpen())
+        return false;  // the window closed while the question was up
+    const QList<int> rows = table_->selectedRowIndexes();
+    for (const QString& title : recentTitlesRemovedByDelete(*list_, rows)) {
+        if (document->wpm())
+            document->wpm()->deleteRecentWebsiteMenuItemWithTitle(title, true);
+    }
+    // The current entry must not outlive its row: a hot key would type a deleted login.
+    for (int row : rows) {
+        if (row < list_->size() && list_->at(row) == gWebsiteItem)
+            gWebsiteItem.reset();
+    }
+    return true;
+}
+
+void EntryTableController::KTTableViewArraySelectionDidChange(KTTableViewArray*)
+{
+    if (window_)
+        window_->selectionDidChange();
+}
+
+void EntryTableController::KTTableViewArrayChanged(KTTableViewArray*)
+{
+    if (!window_ || !window_->document())
+        return;
+    window_->document()->KTTableViewArrayChanged();
+    window_->reloadList();
+}
+
+void EntryTableController::KTTableViewArrayWillDisplayCell(KTTableViewArray*, KTTableCell& cell,
+                                                           int column, int row)
+{
+    if (column != 0)
+        return;
+    const bool hasURL = !list_->at(row)->string(EntryKey::WebsiteURL).isEmpty();
+    cell.imageName = hasURL ? QStringLiteral("website") : QStringLiteral("blank");
+    cell.enabled = hasURL;
+}
+
+QString EntryTableController::KTTableViewArrayToolTipForCell(KTTableViewArray*, const QRect&, int,
+                                                             int row, const QPoint&)
+{
+    if (row < 0 || row >= list_->size())
+        return {};
+    return hoverText(*list_->at(row), currentHoverPreferences());
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void EntryTableController::editEntry()
+{
+    if (table_->numberOfSelectedRows() == 1)
+        KTTableViewArrayEditEntryAtIndex(table_, table_->selectedRow());
+}
+
+void EntryTableController::goToURL()
+{
+    if (table_->numberOfSelectedRows() != 1)
+        return;
+    const EntryRef entry = chosenEntryAfterReread(table_->selectedRow());
+    if (!entry)
+        return;
+    gWebsiteItem = entry;
+    goTo(entry);
+}
+
+void EntryTableController::goToRecent(const QString& title)
+{
+    if (QWidget* focus = window_ ? window_->focusWidget() : nullptr)
+        focus->clearFocus();  // ends field editing, as the menu's first responder would
+    const EntryRef entry = list_->entryWithName(title);
+    if (!entry)
+        return;
+    gWebsiteItem = entry;
+    goTo(entry);
+}
+
+void EntryTableController::goTo(const EntryRef& entry)
+{
+    const QString url = entry->string(EntryKey::WebsiteURL);
+    if (url.isEmpty())
+        return;
+    MyDocument* document = window_ ? window_->document() : nullptr;
+    if (document && document->wpm())
+        document->wpm()->addRecentWebsiteMenuItemWithTitle(entry->name());
+    if (opener_)
+        opener_(normalisedWebsiteURL(url));
+}
+
+// Decided here: a row number taken before an on-demand re-read is not trusted after
+// it, since the re-read replaces the whole list. The program acts on the entry the
+// user chose, found again by identity, then by content, then by its (unique) name, and
+// does nothing when it is gone.
+EntryRef EntryTableController::chosenEntryAfterReread(int row)
+{
+    if (row < 0 || row >= list_->size())
+        return nullptr;
+    const EntryRef chosen = list_->at(row);
+    const Entry before = *chosen;
+    if (window_ && window_->document())
+        window_->document()->readPasswordFileDataIfChanged();
+    return entryChosenAgain(*list_, chosen, before);
+}
+
+void EntryTableController::selectEntry(const EntryRef& entry)
+{
+    const int row = list_->indexOf(entry);
+    if (row < 0)
+        return;
+    table_->selectRowIndexes({row});
+    table_->scrollRowToVisible(row);
+}
+
+// The stand-in for the editor callout: the same rules for the name, the save button, a
+// file changed meanwhile, and a cancelled Add.
+void EntryTableController::runPlainEditor(const EntryRef& entry, bool creating)
+{
+    if (!window_)
+        return;
+    MyDocument* document = window_->document();
+    if (!plainDialog_)
+        plainDialog_ = new PlainEntryDialog(window_);
+
+    QSet<QString> taken;
+    for (int row = 0; row < list_->size(); ++row) {
+        const EntryRef& other = list_->at(row);
+        if (other != entry)
+            taken.insert(other->name());
+    }
+    if (!creating)
+        taken.remove(entry->name());  // an older duplicate of its name must not lock it
+    plainDialog_->load(*entry, taken, window_->isWriteable());
+    selectEntry(entry);
+
+    int code = runPanel(plainDialog_, window_);
+    if (!window_ || !document || !document->isOpen())
+        return;
+
+    if (code == RunLoop::OKCode && document->fileChanged() &&
+        window_->prompt(kMultiWrite, tr("Save"), tr("Cancel")) != RunLoop::OKCode)
+        code = RunLoop::CancelCode;
+
+    if (code != RunLoop::OKCode) {
+        if (creating) {
+            const int row = list_->indexOf(entry);
+            if (row >= 0)
+                list_->removeAt(row);
+            window_->reloadList();
+        }
+        return;
+    }
+    const Entry edited = plainDialog_->edited();
+    if (edited.name() != entry->name() && document->wpm())
+        document->wpm()->renameRecentWebsiteTitle(entry->name(), edited.name());
+    *entry = edited;  // the list's own object, so every reference to it sees the change
+    document->KTTableViewArrayChanged();
+    window_->reloadList();
+    selectEntry(entry);
+}
+
+}  // namespace quorly

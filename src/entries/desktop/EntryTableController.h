@@ -1,0 +1,73 @@
+#pragma once
+
+#include "entries/desktop/KTTableViewArray.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+
+namespace quorly {
+
+class DocumentWindowWidget;
+class PlainEntryDialog;
+
+// The document window's side of its entry table: the answers to the table's delegate
+// calls (add, open, delete confirmation, selection, save after a change, the website
+// buttons and the hover texts) and the window commands that act on one chosen entry
+// (view/edit, go to its website, go to a recent website).
+class EntryTableController : public QObject, public KTTableViewArrayDelegate {
+    Q_OBJECT
+public:
+    // Opens `entry` for viewing and editing; `creating` when Add just appended it.
+    using Editor = std::function<void(const EntryRef& entry, bool creating)>;
+    // Opens a website (the login automation's goTo, once it is set).
+    using URLOpener = std::function<void(const QUrl& url)>;
+
+    // Makes the table over `list` (the document's `passwordArray`) inside `tableParent`.
+    EntryTableController(DocumentWindowWidget* window, EntryList& list, QWidget* tableParent);
+    ~EntryTableController() override;
+
+    KTTableViewArray* table() const { return table_; }
+
+    // The editor used for add and open; without one, a plain panel of the core fields.
+    void setEditor(Editor editor) { editor_ = std::move(editor); }
+    void setURLOpener(URLOpener opener) { opener_ = std::move(opener); }
+    PlainEntryDialog* plainEntryDialog() const { return plainDialog_; }
+
+    // `editEntry:`: opens the one selected row.
+    void editEntry();
+    // `goToURL:`: with exactly one row selected, opens that entry's website.
+    void goToURL();
+    // `goToRecent:`: opens the website of the entry named `title`, if there is one.
+    void goToRecent(const QString& title);
+
+    // Delegate calls.
+    bool KTTableViewArrayAddEntry(KTTableViewArray* table) override;
+    void KTTableViewArrayEditEntryAtIndex(KTTableViewArray* table, int row) override;
+    bool confirmDelete(int count) override;
+    void KTTableViewArraySelectionDidChange(KTTableViewArray* table) override;
+    void KTTableViewArrayChanged(KTTableViewArray* table) override;
+    void KTTableViewArrayWillDisplayCell(KTTableViewArray* table, KTTableCell& cell, int column,
+                                         int row) override;
+    QString KTTableViewArrayToolTipForCell(KTTableViewArray* table, const QRect& rect, int column,
+                                           int row, const QPoint& mouseLocation) override;
+
+private:
+    // Re-reads the file when it changed on disk and returns the entry the user chose
+    // at `row` before that, or nullptr when it is gone.
+    EntryRef chosenEntryAfterReread(int row);
+    void goTo(const EntryRef& entry);
+    void runPlainEditor(const EntryRef& entry, bool creating);
+    void selectEntry(const EntryRef& entry);
+
+    QPointer<DocumentWindowWidget> window_;
+    EntryList* list_;
+    KTTableViewArray* table_;
+    Editor editor_;
+    URLOpener opener_;
+    PlainEntryDialog* plainDialog_ = nullptr;
+};
+
+}  // namespace quorly
