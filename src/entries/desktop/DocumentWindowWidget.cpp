@@ -4,6 +4,8 @@
 #include "entries/EntryListEdits.h"
 #include "entries/EntrySearch.h"
 #include "entries/desktop/DocumentPanels.h"
+#include "entries/desktop/EntryTableController.h"
+#include "entries/desktop/KTTableViewArray.h"
 #include "login/WebsitePasswordManager.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
@@ -15,7 +17,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
@@ -48,11 +49,10 @@ DocumentWindowWidget::DocumentWindowWidget(MyDocument* document, QWidget* parent
     top->addWidget(searchField_, 2);
     layout->addLayout(top);
 
-    list_ = new QListWidget(central);
-    list_->setObjectName(QStringLiteral("passwordTable"));
-    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setUniformItemSizes(true);
-    layout->addWidget(list_, 1);
+    // The table reads the document's own list; the controller answers for it.
+    tableController_ = new EntryTableController(this, document->passwordArray(), central);
+    table_ = tableController_->table();
+    layout->addWidget(table_, 1);
 
     auto* bottom = new QHBoxLayout;
     addButton_ = new QPushButton(QStringLiteral("+"), central);
@@ -89,14 +89,15 @@ DocumentWindowWidget::DocumentWindowWidget(MyDocument* document, QWidget* parent
     confirmPanel_ = new PromptPanel(this);
     confirmPanel_->setObjectName(QStringLiteral("confirmPanel"));
 
-    connect(list_, &QListWidget::itemSelectionChanged, this, &DocumentWindowWidget::selectionDidChange);
-    connect(list_, &QListWidget::itemActivated, this, [this] { runCommand(QStringLiteral("editEntry:")); });
     connect(searchField_, &QLineEdit::returnPressed, this, &DocumentWindowWidget::findNext);
     connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (text.isEmpty())
             notFoundMessage_->hide();
     });
     connect(addButton_, &QPushButton::clicked, this, [this] { runCommand(QStringLiteral("newEntry:")); });
+    setCommand(QStringLiteral("newEntry:"), [this] { table_->add(); });
+    setCommand(QStringLiteral("editEntry:"), [this] { tableController_->editEntry(); });
+    setCommand(QStringLiteral("goToURL:"), [this] { tableController_->goToURL(); });
     connect(deleteButton_, &QPushButton::clicked, this, &DocumentWindowWidget::deleteEntries);
     connect(duplicateButton_, &QPushButton::clicked, this, &DocumentWindowWidget::duplicateEntry);
 
@@ -134,47 +135,32 @@ void DocumentWindowWidget::showEntries(EntryList& entries)
     entries_ = &entries;
     reloadList();
     selectionDidChange();
-    list_->setFocus();
+    table_->setFocus();
 }
 
 void DocumentWindowWidget::reloadList()
 {
-    const QSignalBlocker quiet(list_);
-    list_->clear();
-    if (entries_) {
-        for (const EntryRef& entry : entries_->entries())
-            list_->addItem(entry->name());
-    }
+    table_->reloadData();
     selectionDidChange();
 }
 
 void DocumentWindowWidget::selectRows(const QList<int>& rows)
 {
-    {
-        const QSignalBlocker quiet(list_);
-        list_->clearSelection();
-        for (int row : rows) {
-            if (QListWidgetItem* item = list_->item(row))
-                item->setSelected(true);
-        }
-        if (!rows.isEmpty())
-            list_->scrollToItem(list_->item(rows.first()));
-    }
+    table_->selectRowIndexes(rows);
+    if (!rows.isEmpty())
+        table_->scrollRowToVisible(rows.first());
     selectionDidChange();
 }
 
 void DocumentWindowWidget::deselectAll()
 {
-    selectRows({});
+    table_->deselectAll();
+    selectionDidChange();
 }
 
 QList<int> DocumentWindowWidget::selectedRows() const
 {
-    QList<int> rows;
-    for (const QModelIndex& index : list_->selectionModel()->selectedIndexes())
-        rows << index.row();
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return table_->selectedRowIndexes();
 }
 
 void DocumentWindowWidget::selectionDidChange()
@@ -194,6 +180,7 @@ void DocumentWindowWidget::selectionDidChange()
 void DocumentWindowWidget::setWriteable(bool writeable)
 {
     writeable_ = writeable;
+    table_->setEditable(writeable);
     readOnlyIcon_->setVisible(!writeable);
     addButton_->setVisible(writeable);
     deleteButton_->setVisible(writeable);
@@ -233,22 +220,9 @@ void DocumentWindowWidget::duplicateEntry()
 
 void DocumentWindowWidget::deleteEntries()
 {
-    const QList<int> rows = selectedRows();
-    if (!entries_ || !document_ || !writeable_ || rows.isEmpty())
-        return;
-    if (Preferences::boolean(PrefKey::ConfirmDelete) && !confirm(deletePrompt(int(rows.size()))))
-        return;
-    if (!document_ || document_->state() != MyDocument::State::Open)
-        return;  // closed while the question was up
-    for (const QString& title : recentTitlesRemovedByDelete(*entries_, rows))
-        document_->wpm()->deleteRecentWebsiteMenuItemWithTitle(title, true);
-    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
-        if (*row < entries_->size())
-            entries_->removeAt(*row);
-    }
-    gWebsiteItem.reset();
-    document_->KTTableViewArrayChanged();
-    reloadList();
+    // The table asks `confirmDelete:`, removes the rows and reports the change.
+    if (entries_ && document_ && writeable_)
+        table_->remove();
 }
 
 MenuState DocumentWindowWidget::menuState() const
@@ -325,10 +299,7 @@ void DocumentWindowWidget::closeEvent(QCloseEvent* event)
     if (isVisible())
         saveFrame();
     entries_ = nullptr;
-    {
-        const QSignalBlocker quiet(list_);
-        list_->clear();
-    }
+    table_->unbind();
     if (document_)
         document_->windowWillClose();
     event->accept();

@@ -12,11 +12,12 @@
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 
 namespace quorly {
 
+class EntryTableController;
+class KTTableViewArray;
 class MyDocument;
 class PasswordPanel;
 class PromptPanel;
@@ -72,7 +73,8 @@ public:
     PromptPanel* promptPanel() const { return promptPanel_; }
     PasswordPanel* passwordPanel() const { return passwordPanel_; }
     PromptPanel* confirmPanel() const { return confirmPanel_; }
-    QListWidget* list() const { return list_; }
+    KTTableViewArray* table() const { return table_; }
+    EntryTableController* tableController() const { return tableController_; }
     QLineEdit* searchField() const { return searchField_; }
     QLabel* notFoundMessage() const { return notFoundMessage_; }
     QLabel* readOnlyIcon() const { return readOnlyIcon_; }
@@ -102,7 +104,8 @@ private:
 
     QLineEdit* searchField_;
     QLabel* notFoundMessage_;
-    QListWidget* list_;
+    KTTableViewArray* table_;
+    EntryTableController* tableController_;
     QPushButton* addButton_;
     QPushButton* deleteButton_;
     QPushButton* duplicateButton_;
