@@ -8,3 +8,7 @@ quorly_unit_test(NAME test_entry_list_rules SOURCES
 
 quorly_desktop_test(NAME test_entry_table_gui SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_entry_table_gui.cpp)
+
+quorly_desktop_test(NAME test_entry_window_gui SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_entry_window_gui.cpp
+  ${PROJECT_SOURCE_DIR}/tests/store/DocumentTestSupport.cpp)

@@ -1,0 +1,218 @@
+// The entry list of a real document window over a real password file: search, delete,
+// duplicate, add, open and the website buttons, driven through the window's controls.
+#include "app/Preferences.h"
+#include "entries/desktop/DocumentPanels.h"
+#include "entries/desktop/DocumentWindowWidget.h"
+#include "entries/desktop/EntryTableController.h"
+#include "entries/desktop/KTTableViewArray.h"
+#include "entries/desktop/PlainEntryDialog.h"
+#include "login/WebsitePasswordManager.h"
+#include "store/Globals.h"
+#include "store/MyDocument.h"
+#include "store/NewPasswordFile.h"
+
+#include "app/GuiDriver.h"
+#include "app/ScratchHome.h"
+#include "store/DocumentTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace quorly;
+
+namespace {
+
+class EntryWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        package = scratch.home() + "/Entries.qly";
+        ASSERT_TRUE(createPasswordFile(package, "pw"));
+        gFramis = QStringLiteral("pw");
+        document = new MyDocument(package);
+        document->setRecordsLastFile(false);
+        window = new DocumentWindowWidget(document);
+        document->setWindow(window);
+        window->show();
+        document->windowControllerDidLoadNib();
+        ASSERT_TRUE(waitFor([&] { return document->isOpen(); }));
+        for (const char* name : {"Zoo", "Mail", "Bank", "alpha"}) {
+            Entry e = newEntryForAdd();
+            e.setName(QString::fromLatin1(name));
+            list().append(makeEntry(e));
+        }
+        list().at(1)->setString(EntryKey::WebsiteURL, "mail.example.org");
+        list().at(2)->setString(EntryKey::Notes, "my bank card");
+        ASSERT_TRUE(document->KTTableViewArrayChanged());  // sorted: Bank Mail Zoo alpha
+        window->reloadList();
+        table()->setFocus();
+        window->tableController()->setURLOpener([this](const QUrl& url) { opened << url; });
+    }
+    void TearDown() override
+    {
+        window->close();
+        delete window;
+        delete document;
+        gWebsiteItem.reset();
+        clearGFramis();
+    }
+
+    EntryList& list() { return document->passwordArray(); }
+    KTTableViewArray* table() { return window->table(); }
+    QStringList names() { return test::namesOf(list()); }
+    QPoint centreOf(int column, int row)
+    {
+        return table()->visualRect(table()->model()->index(row, column)).center();
+    }
+    PlainEntryDialog* dialog() { return window->tableController()->plainEntryDialog(); }
+    // Answers the entry panel once it shows.
+    void whenEditing(std::function<void(PlainEntryDialog*)> answer)
+    {
+        whenReady([this] { return dialog() && dialog()->isVisible(); },
+                  [this, answer] { answer(dialog()); });
+    }
+    // What another copy of the program would find in the file.
+    QStringList storedNames()
+    {
+        const auto stored = test::readEntriesFile(document->dataPath(), "pw");
+        QStringList result;
+        for (const EntryRef& e : stored.value_or(QList<EntryRef>{}))
+            result << e->name();
+        return result;
+    }
+
+    ScratchHome scratch;
+    QString package;
+    MyDocument* document = nullptr;
+    DocumentWindowWidget* window = nullptr;
+    QList<QUrl> opened;
+};
+
+}  // namespace
+
+TEST_F(EntryWindow, SearchFieldFindsOnReturnAndKeepsTheOnlyMatch)
+{
+    QTest::keyClicks(window->searchField(), "BANK");
+    QTest::keyClick(window->searchField(), Qt::Key_Return);
+    EXPECT_EQ(table()->selectedRowIndexes(), QList<int>{0});
+    EXPECT_EQ(gWebsiteItem, list().at(0));
+    QTest::keyClick(window->searchField(), Qt::Key_Return);
+    EXPECT_TRUE(window->notFoundMessage()->isVisibleTo(window));
+    EXPECT_EQ(table()->selectedRowIndexes(), QList<int>{0});
+}
+
+TEST_F(EntryWindow, DeleteAsksInThePluralRemovesRecentTitlesAndSaves)
+{
+    Preferences::setBool(PrefKey::ConfirmDelete, true);
+    document->wpm()->addRecentWebsiteMenuItemWithTitle("Mail");
+    document->wpm()->addRecentWebsiteMenuItemWithTitle("Zoo");
+    table()->selectRowIndexes({1, 2});
+
+    QString asked;
+    whenShown(window->confirmPanel(), [&] {
+        asked = window->confirmPanel()->message();
+        window->confirmPanel()->otherButton()->click();
+    });
+    QTest::keyClick(table(), Qt::Key_Delete);
+    EXPECT_EQ(asked, "Are you sure you want to delete the selected entries?");
+    EXPECT_EQ(list().size(), 4);
+    EXPECT_EQ(document->wpm()->recentWebsiteTitles().size(), 2);
+
+    whenShown(window->confirmPanel(), [&] { window->confirmPanel()->defaultButton()->click(); });
+    QTest::keyClick(table(), Qt::Key_Delete);
+    EXPECT_EQ(names(), (QStringList{"Bank", "alpha"}));
+    EXPECT_EQ(storedNames(), (QStringList{"Bank", "alpha"}));
+    EXPECT_TRUE(document->wpm()->recentWebsiteTitles().isEmpty());
+
+    // Without confirmation no panel shows.
+    Preferences::setBool(PrefKey::ConfirmDelete, false);
+    table()->selectRowIndexes({0});
+    window->deleteButton()->click();
+    EXPECT_EQ(storedNames(), QStringList{"alpha"});
+}
+
+TEST_F(EntryWindow, DuplicateSortsTheCopyInAndLeavesNothingSelected)
+{
+    table()->selectRowIndexes({1});
+    window->duplicateButton()->click();
+    EXPECT_EQ(names(), (QStringList{"Bank", "Mail", "Mail copy", "Zoo", "alpha"}));
+    EXPECT_EQ(list().at(2)->string(EntryKey::WebsiteURL), "mail.example.org");
+    EXPECT_EQ(table()->numberOfSelectedRows(), 0);
+    EXPECT_FALSE(window->duplicateButton()->isEnabled());
+}
+
+TEST_F(EntryWindow, WebsiteButtonOpensOnlyEntriesWithAnAddress)
+{
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, centreOf(0, 0));
+    EXPECT_TRUE(opened.isEmpty());
+    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, centreOf(0, 1));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.first(), QUrl("http://mail.example.org"));
+    EXPECT_EQ(gWebsiteItem, list().at(1));
+    EXPECT_EQ(document->wpm()->recentWebsiteTitles(), QStringList{"Mail"});
+}
+
+TEST_F(EntryWindow, AddThenCancelLeavesTheFileAsItWas)
+{
+    const QStringList before = storedNames();
+    whenEditing([](PlainEntryDialog* panel) {
+        EXPECT_EQ(panel->nameField()->text(), "(New)");
+        EXPECT_FALSE(panel->defaultButton()->isEnabled());  // nothing changed yet
+        panel->otherButton()->click();
+    });
+    window->addButton()->click();
+    EXPECT_EQ(names(), before);
+    EXPECT_EQ(storedNames(), before);
+}
+
+TEST_F(EntryWindow, AddAndSaveSelectsTheEntryInItsPlace)
+{
+    whenEditing([](PlainEntryDialog* panel) {
+        panel->nameField()->selectAll();
+        QTest::keyClicks(panel->nameField(), "Mail");
+        EXPECT_FALSE(panel->defaultButton()->isEnabled());  // taken
+        EXPECT_TRUE(panel->nameExistsWarning()->isVisibleTo(panel));
+        QTest::keyClicks(panel->nameField(), "box");
+        panel->defaultButton()->click();
+    });
+    window->addButton()->click();
+    EXPECT_EQ(storedNames(), (QStringList{"Bank", "Mail", "Mailbox", "Zoo", "alpha"}));
+    EXPECT_EQ(table()->selectedRowIndexes(), QList<int>{2});
+}
+
+TEST_F(EntryWindow, OpeningAfterAnotherCopyChangedTheFileEditsTheNewerEntry)
+{
+    // Another copy of the program rewrites the file: Bank has a new password and a new
+    // entry sorts before it, so row 0 is no longer Bank.
+    Entry bank = *list().at(0);
+    bank.setString(EntryKey::WebsitePassword, "newer");
+    Entry early = newEntryForAdd();
+    early.setName("Aardvark");
+    test::writeEntriesFile(document->dataPath(), {early, bank}, "pw");
+
+    QString shownPassword;
+    whenEditing([&](PlainEntryDialog* panel) {
+        shownPassword = panel->passwordField()->text();
+        QTest::keyClicks(panel->passwordField(), "!");
+        panel->defaultButton()->click();
+    });
+    table()->selectRowIndexes({0});
+    QTest::keyClick(table(), Qt::Key_Return);
+    EXPECT_EQ(shownPassword, "newer");
+    ASSERT_EQ(names(), (QStringList{"Aardvark", "Bank"}));
+    EXPECT_EQ(list().at(1)->string(EntryKey::WebsitePassword), "newer!");
+}
+
+TEST_F(EntryWindow, ReadOnlyWindowNeitherAddsNorDeletes)
+{
+    window->setWriteable(false);
+    table()->selectRowIndexes({0});
+    QTest::keyClick(table(), Qt::Key_Delete);
+    window->runCommand("newEntry:");
+    EXPECT_EQ(list().size(), 4);
+    EXPECT_FALSE(window->addButton()->isVisibleTo(window));
+}
