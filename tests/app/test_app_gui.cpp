@@ -187,12 +187,27 @@ TEST(CreatePasswordFile, BadPasswordSendsTheUserBackToThePanel)
     EXPECT_TRUE(panel.framis1()->text().isEmpty());  // the password does not linger in the panel
 }
 
-TEST(CreatePasswordFile, CancelCreatesNothing)
+TEST(CreatePasswordFile, ATakenNameIsRefusedInThePanel)
 {
     ScratchHome scratch;
+    QDir().mkpath(scratch.home() + "/Vault.qly/Data.qlyi");
     CreatePasswordFilePanel panel;
-    whenShown(panel.dialog(), [&] { panel.dialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
+    QString refusal;
+    whenShown(panel.dialog(), [&] {
+        // The refusal is a panel of its own, on top of the save panel.
+        whenReady([&] { return qobject_cast<PromptPanel*>(QApplication::activeModalWidget()); }, [&] {
+            auto* taken = qobject_cast<PromptPanel*>(QApplication::activeModalWidget());
+            refusal = taken->message();
+            taken->defaultButton()->click();
+            whenReady([&] { return QApplication::activeModalWidget() == panel.dialog(); }, [&] {
+                panel.dialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+            });
+        });
+        fillCreatePanel(panel, "Vault", "pw", "pw");
+    });
     EXPECT_FALSE(panel.run());
+    EXPECT_EQ(refusal, "\u201cVault.qly\u201d already exists. Choose another name for the new password file.");
+    EXPECT_TRUE(QFileInfo::exists(scratch.home() + "/Vault.qly/Data.qlyi"));
 }
 
 // --------------------------------------------------------------------------------------

@@ -20,6 +20,41 @@ namespace {
 
 const QString kTitle = QStringLiteral("Create Password File");
 
+QString withPackageExtension(QString path)
+{
+    // The package is recognised by its extension alone; "Bank.txt" becomes
+    // "Bank.txt.qly" rather than a folder nobody would open as a password file.
+    if (QFileInfo(path).suffix() != QLatin1String("qly"))
+        path += QStringLiteral(".qly");
+    return path;
+}
+
+// A save panel that will not pick a name that is taken. Qt's own dialog would step into
+// an existing package (it is a folder) and let a new one be made inside it, and the
+// package is never made over something that exists, so the user chooses again here.
+class CreateFileDialog : public QFileDialog {
+public:
+    CreateFileDialog() : QFileDialog(nullptr, kTitle, QDir::homePath()) {}
+
+    void accept() override
+    {
+        const QString typed = selectedFiles().value(0);
+        if (!typed.isEmpty()) {
+            const QFileInfo chosen(withPackageExtension(typed));
+            if (chosen.exists() || chosen.isSymLink()) {
+                PromptPanel taken;
+                taken.setWindowTitle(kTitle);
+                taken.prompt(nullptr,
+                             QStringLiteral("\u201c%1\u201d already exists. Choose another name for the new password file.")
+                                 .arg(chosen.fileName()),
+                             QStringLiteral("OK"));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
 }  // namespace
 
 QString CreatePasswordFilePanel::message()
@@ -30,7 +65,7 @@ QString CreatePasswordFilePanel::message()
 CreatePasswordFilePanel::CreatePasswordFilePanel(QObject* parent) : QObject(parent)
 {
     // Qt's own dialog rather than the desktop's: only it takes an accessory view.
-    dialog_ = new QFileDialog(nullptr, kTitle, QDir::homePath());
+    dialog_ = new CreateFileDialog;
     dialog_->setObjectName(QStringLiteral("CreatePasswordFilePanel"));
     dialog_->setOption(QFileDialog::DontUseNativeDialog, true);
     dialog_->setAcceptMode(QFileDialog::AcceptSave);
@@ -101,14 +136,10 @@ std::optional<CreatePasswordFilePanel::Choice> CreatePasswordFilePanel::run()
             runPanel(alert_, nullptr);
             continue;
         }
-        QString path = dialog_->selectedFiles().value(0);
+        const QString path = dialog_->selectedFiles().value(0);
         if (path.isEmpty())
             continue;
-        // The package is recognised by its extension alone; "Bank.txt" becomes
-        // "Bank.txt.qly" rather than a folder nobody would open as a password file.
-        if (QFileInfo(path).suffix() != QLatin1String("qly"))
-            path += QStringLiteral(".qly");
-        return Choice{QFileInfo(path).absoluteFilePath(), framis};
+        return Choice{QFileInfo(withPackageExtension(path)).absoluteFilePath(), framis};
     }
 }
 
