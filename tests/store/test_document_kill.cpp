@@ -59,3 +59,37 @@ TEST(DocumentKill, StoredListIsAlwaysOldOrNew)
     }
     EXPECT_GT(stored, 0);
 }
+
+TEST(DocumentKill, ChangeByAnotherProcessReachesTheOpenDocument)
+{
+    scratch();
+    QTemporaryDir dir(scratch().root() + QStringLiteral("/twoXXXXXX"));
+    const QString package = dir.path() + QStringLiteral("/Shared.qly");
+    const QString password = QStringLiteral("shared");
+    ASSERT_TRUE(createPasswordFile(package, password));
+    ScriptedWindow window({password});
+    MyDocument document(package);
+    window.document = &document;
+    document.setWindow(&window);
+    ASSERT_TRUE(document.openDatabase());
+    ASSERT_EQ(document.passwordArray().size(), 0);
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUORLY_TEST_PASSWORD"), password);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(QUORLY_SAVE_LOOP), {package});
+    QByteArray out;
+    while (out.count('\n') < 3 && process.waitForReadyRead(20000))
+        out += process.readAllStandardOutput();
+    process.kill();
+    process.waitForFinished();
+
+    const int stored = int(readPackage(package, password).entries.size());
+    ASSERT_GT(stored, 0);
+    EXPECT_TRUE(document.fileChanged());
+    document.checkForUpdates();
+    EXPECT_EQ(document.passwordArray().size(), stored);
+    EXPECT_TRUE(window.messages.isEmpty());
+    document.close();
+}
