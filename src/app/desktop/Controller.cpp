@@ -6,6 +6,7 @@
 #include "entries/MenuValidation.h"
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
+#include "entries/desktop/EntryTableController.h"
 #include "login/desktop/RecentWebsitesQMenu.h"
 #include "platform/Keychain.h"
 #include "platform/RunLoop.h"
@@ -89,6 +90,13 @@ void Controller::awakeFromNib()
     if (QMenu* menu = findSubmenu(mainMenu_, {QStringLiteral("File"), QStringLiteral("Go To Recent Website")})) {
         recentWebsites_ = new RecentWebsitesQMenu(menu);
         gRecentWebsitesMenu = recentWebsites_;
+        // A title item runs `goToRecent:` of the document whose titles the menu shows.
+        recentWebsites_->setGoToRecent([this](WebsitePasswordManager* owner, const QString& title) {
+            for (DocumentWindowWidget* window : windows()) {
+                if (window->document() && window->document()->wpm() == owner)
+                    window->tableController()->goToRecent(title);
+            }
+        });
     }
     StartUp::removeStaleTemporaryFolders();
 }
