@@ -154,6 +154,11 @@ TEST_F(EntryWindow, WebsiteButtonOpensOnlyEntriesWithAnAddress)
     EXPECT_EQ(opened.first(), QUrl("http://mail.example.org"));
     EXPECT_EQ(gWebsiteItem, list().at(1));
     EXPECT_EQ(document->wpm()->recentWebsiteTitles(), QStringList{"Mail"});
+
+    // The recent-websites item finds its entry by name; a name no entry has does nothing.
+    window->tableController()->goToRecent("Zoo");
+    window->tableController()->goToRecent("Mail");
+    EXPECT_EQ(opened.size(), 2);
 }
 
 TEST_F(EntryWindow, AddThenCancelLeavesTheFileAsItWas)
