@@ -160,6 +160,11 @@ void EntryTableController::goToRecent(const QString& title)
     goTo(entry);
 }
 
+void EntryTableController::outlineViewSelectionDidChange()
+{
+    KTTableViewArrayChanged(table_);
+}
+
 void EntryTableController::goTo(const EntryRef& entry)
 {
     const QString url = entry->string(EntryKey::WebsiteURL);

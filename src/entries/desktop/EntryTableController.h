@@ -42,6 +42,11 @@ public:
     void goToURL();
     // `goToRecent:`: opens the website of the entry named `title`, if there is one.
     void goToRecent(const QString& title);
+    // `outlineViewSelectionDidChange:`: after entries were added behind the table's back
+    // (an import), saves and redisplays.
+    void outlineViewSelectionDidChange();
+    // `changed`: an entry changed in place; the save that follows shows it.
+    void changed() {}
 
     // Delegate calls.
     bool KTTableViewArrayAddEntry(KTTableViewArray* table) override;
