@@ -165,11 +165,8 @@ bool LoginOptions::loadAttributes(const EntryRef& entry)
 
     controls_.browserPopup.selected = BrowserPopup::indexForEntry(e, browsers_);
 
-    const bool changed = *entry_ != before;
-    if (changed)
-        notify();
     showControls();
-    return changed;
+    return *entry_ != before;
 }
 
 // ---------------------------------------------------------------------------

@@ -89,8 +89,9 @@ public:
 
     // `-loadAttributes:forWindow:`: `entry` becomes the current entry (gWebsiteItem) and
     // is shown. An entry of the older option scheme is converted in place, and the rules
-    // of its options are applied; true when that changed the working copy (it is then
-    // reported through entryChanged, so the editor's save button tells the truth).
+    // of its options are applied; true when that changed the working copy. That is not
+    // reported through entryChanged: the user has changed nothing yet, and a new entry
+    // (which always converts) must not become saveable just by being opened.
     bool loadAttributes(const EntryRef& entry);
 
     // The user's actions. An action on a disabled control, an index its pop-up does not

@@ -74,7 +74,7 @@ TEST(LoginOptions, OlderSchemeIsConvertedOnLoad)
         options.entryChanged = [&](const EntryRef&) { ++notified; };
         const EntryRef entry = makeEntry(e);
         EXPECT_TRUE(options.loadAttributes(entry));
-        EXPECT_EQ(notified, 1);
+        EXPECT_EQ(notified, 0);
         EXPECT_EQ(gWebsiteItem, entry);
 
         SCOPED_TRACE(k.newUserID);
