@@ -1,5 +1,6 @@
 #include "login/WebsitePasswordManager.h"
 
+#include "login/LoginOptions.h"
 #include "login/RecentWebsitesMenu.h"
 #include "store/MyDocument.h"
 
@@ -29,6 +30,17 @@ bool ownedByOther(RecentWebsitesMenu* menu, const WebsitePasswordManager* self)
 WebsitePasswordManager::WebsitePasswordManager(MyDocument* document)
     : QObject(document), document_(document)
 {
+}
+
+WebsitePasswordManager::~WebsitePasswordManager() = default;
+
+LoginOptions& WebsitePasswordManager::loginOptions()
+{
+    // Read on first use rather than with every document: opening a file should not
+    // wait for a walk through the desktop's application folders.
+    if (!loginOptions_)
+        loginOptions_ = std::make_unique<LoginOptions>(discoverBrowsers());
+    return *loginOptions_;
 }
 
 void WebsitePasswordManager::initRecentWebsitesMenu(RecentWebsitesMenu* menu,

@@ -4,10 +4,12 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace quorly {
 
+class LoginOptions;
 class MyDocument;
 class RecentWebsitesMenu;
 
@@ -20,10 +22,15 @@ public:
     static constexpr int MaxRecentWebsites = 20;
 
     explicit WebsitePasswordManager(MyDocument* document);
+    ~WebsitePasswordManager() override;
 
     MyDocument* document() const { return document_; }
 
     const QStringList& recentWebsiteTitles() const { return recentWebsiteTitles_; }
+
+    // The login options of the entry editor. Its browser list is the browsers installed
+    // when it is first asked for; like the controller's pop-up, it is not read again.
+    LoginOptions& loginOptions();
 
     // Replaces the list with a copy of `titles` (none: an empty list) and fills `menu`.
     // Does not save.
@@ -55,6 +62,7 @@ private:
     QPointer<MyDocument> document_;
     RecentWebsitesMenu* recentWebsiteMenu_ = nullptr;  // the menu last filled; not owned
     QStringList recentWebsiteTitles_;
+    std::unique_ptr<LoginOptions> loginOptions_;
 };
 
 }  // namespace quorly
