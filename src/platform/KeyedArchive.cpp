@@ -1,5 +1,7 @@
 #include "platform/KeyedArchive.h"
 
+#include "platform/BinaryPlistWriter.h"
+
 #include <plist/plist.h>
 
 #include <algorithm>
@@ -418,10 +420,13 @@ QByteArray encode(const ArchiveValue& root)
     plist_dict_set_item(topNode, "$top", rootRef);
     plist_dict_set_item(topNode, "$objects", encoder.release());
 
+    QByteArray out = BinaryPlist::write(topNode);
+    if (!out.isEmpty())
+        return out;
     char* bytes = nullptr;
     uint32_t length = 0;
     plist_to_bin(topNode, &bytes, &length);
-    QByteArray out(bytes, static_cast<qsizetype>(length));
+    out = QByteArray(bytes, static_cast<qsizetype>(length));
     plist_to_bin_free(bytes);
     return out;
 }
