@@ -131,7 +131,7 @@ bool LoginOptions::loadAttributes(const EntryRef& entry)
 
     loadedEmpty_.clear();
     for (const QString& key : {EntryKey::WebsiteURL, EntryKey::WebsiteUserID, EntryKey::WebsitePassword}) {
-        if (e.contains(key) && e.string(key).isEmpty())
+        if (e.value(key) == std::optional<EntryValue>(QString()))
             loadedEmpty_.insert(key);
     }
 
