@@ -1,4 +1,3 @@
-#include "entries/Entry.h"
 #include "platform/Browsers.h"
 #include "platform/DesktopFile.h"
 
@@ -35,31 +34,6 @@ QStringList titles(const QList<Browser>& browsers)
         t << b.title + "=" + b.identifier;
     return t;
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class EnvVar {
-public:
-    EnvVar(const char* name, const QByteArray& value) : name_(name), had_(qEnvironmentVariableIsSet(name))
-    {
-        old_ = qgetenv(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~EnvVar()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_;
-    QByteArray old_;
-};
 
 }  // namespace
 
@@ -103,15 +77,12 @@ TEST(Browsers, DiscoveryShadowsSkipsAndSortsByTitle)
 
 TEST(Browsers, ApplicationDirsFollowXdgVariablesAndDefaults)
 {
-    {
-        EnvVar dataHome("XDG_DATA_HOME", "/data/home");
-        EnvVar dataDirs("XDG_DATA_DIRS", "/a::relative:/b/");
-        EXPECT_EQ(applicationDirs(),
-                  QStringList({"/data/home/applications", "/a/applications", "/b//applications"}));
-    }
-    EnvVar dataHome("XDG_DATA_HOME", QByteArray());
-    EnvVar dataDirs("XDG_DATA_DIRS", QByteArray());
-    EnvVar home("HOME", "/home/someone");
+    qputenv("XDG_DATA_HOME", "/data/home");
+    qputenv("XDG_DATA_DIRS", "/a::relative:/b/");
+    EXPECT_EQ(applicationDirs(), QStringList({"/data/home/applications", "/a/applications", "/b//applications"}));
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_DATA_DIRS");
+    qputenv("HOME", "/home/someone");
     EXPECT_EQ(applicationDirs(), QStringList({"/home/someone/.local/share/applications",
                                               "/usr/local/share/applications", "/usr/share/applications"}));
 }
@@ -135,23 +106,6 @@ TEST(Browsers, DesktopFileParsing)
     EXPECT_EQ(file->localeString("Name", "sr_RS@latin"), "Latinica");
     EXPECT_EQ(file->localeString("Name", "de"), "Spaced   out\\ \n");
     EXPECT_FALSE(DesktopFile::parse("Name=No group\n"));
-}
-
-TEST(Browsers, PopUpIndexOfAnEntry)
-{
-    const QList<Browser> browsers{{"Firefox", "firefox.desktop", "firefox %u", {}},
-                                  {"Firefox", "firefox-esr.desktop", "firefox-esr %u", {}}};
-    Entry e;
-    EXPECT_EQ(BrowserPopup::indexForEntry(e, browsers), BrowserPopup::DefaultBrowserIndex);
-    e.setString(EntryKey::Browser, "Firefox");
-    e.setString(EntryKey::BrowserBundleID, "firefox-esr.desktop");
-    EXPECT_EQ(BrowserPopup::indexForEntry(e, browsers), 3);  // the id decides between namesakes
-    e.setString(EntryKey::BrowserBundleID, "org.mozilla.firefox");
-    EXPECT_EQ(BrowserPopup::indexForEntry(e, browsers), 2);  // a file from elsewhere: by title
-    e.setString(EntryKey::Browser, "Safari");
-    EXPECT_EQ(BrowserPopup::indexForEntry(e, browsers), BrowserPopup::DefaultBrowserIndex);
-    e.setBool(EntryKey::UseCWBrowser, true);
-    EXPECT_EQ(BrowserPopup::indexForEntry(e, browsers), BrowserPopup::BuiltInIndex);
 }
 
 TEST(Browsers, ExecExpansion)
