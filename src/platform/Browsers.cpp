@@ -147,6 +147,12 @@ int indexForEntry(const Entry& entry, const QList<Browser>& browsers)
     return DefaultBrowserIndex;
 }
 
+const Browser* browserForEntry(const Entry& entry, const QList<Browser>& browsers)
+{
+    const int index = indexForEntry(entry, browsers);
+    return index >= FirstFoundIndex ? &browsers.at(index - FirstFoundIndex) : nullptr;
+}
+
 }  // namespace BrowserPopup
 
 std::optional<LaunchCommand> expandExec(const QString& exec, const QString& url)

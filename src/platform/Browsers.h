@@ -50,6 +50,9 @@ QStringList titles(const QList<Browser>& browsers);
 // here, the first browser of the stored title; otherwise "Default Browser" (the stored
 // keys stay until the user chooses again).
 int indexForEntry(const Entry& entry, const QList<Browser>& browsers);
+// The installed browser that item stands for, or none (default or built-in browser).
+// Opening a website uses this, so the browser that opens is the one the editor shows.
+const Browser* browserForEntry(const Entry& entry, const QList<Browser>& browsers);
 }  // namespace BrowserPopup
 
 // A command to start: a program and its arguments, never a shell line.

@@ -260,10 +260,12 @@ TEST(LoginOptions, BrowserChoice)
     EXPECT_EQ(BrowserPopup::indexForEntry(*entry, namesakes), 3);  // the id tells namesakes apart
     entry->setString(EntryKey::BrowserBundleID, "org.mozilla.firefox");
     EXPECT_EQ(BrowserPopup::indexForEntry(*entry, namesakes), 2);  // an id from elsewhere: the title
+    EXPECT_EQ(BrowserPopup::browserForEntry(*entry, namesakes), &namesakes.at(0));
 
     options.chooseBrowser(BrowserPopup::DefaultBrowserIndex);
     EXPECT_FALSE(entry->contains(EntryKey::Browser));
     EXPECT_FALSE(entry->contains(EntryKey::BrowserBundleID));
+    EXPECT_EQ(BrowserPopup::browserForEntry(*entry, namesakes), nullptr);
 }
 
 // Whatever the user does, (1) the controls show what the login sequences will do with
