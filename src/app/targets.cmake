@@ -12,4 +12,7 @@ if(TARGET quorly_desktop)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorly.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # For desktops that draw no SVG icons: the same drawing, as the program paints it.
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorly-128.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps RENAME quorly.png)
 endif()

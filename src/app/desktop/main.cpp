@@ -1,4 +1,5 @@
 // quorly: the desktop program.
+#include "app/desktop/AppIcon.h"
 #include "app/desktop/Controller.h"
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "platform/Keychain.h"
@@ -126,6 +127,9 @@ bool asksOnlyForText(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // The images and icons live in the desktop library, a static one: their resource
+    // table has to be asked for by name to be linked in.
+    Q_INIT_RESOURCE(resources);
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
     QCommandLineOption screenshotDelay(QStringLiteral("screenshot-delay"), QString(), QStringLiteral("msec"),
                                        QStringLiteral("1500"));
@@ -143,7 +147,7 @@ int main(int argc, char** argv)
     nameApplication();
     QApplication::setApplicationDisplayName(QStringLiteral("Quorly"));
     QApplication::setDesktopFileName(QStringLiteral("quorly"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorly.svg")));
+    QApplication::setWindowIcon(quorlyIcon());
 
     QCommandLineParser parser;
     describe(parser, screenshot, screenshotDelay);

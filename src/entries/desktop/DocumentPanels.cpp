@@ -77,8 +77,16 @@ void panelCancel()
 DocumentPanel::DocumentPanel(QWidget* parent) : QDialog(parent)
 {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto* outer = new QHBoxLayout(this);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    // The program's icon beside the message, as the desktop's own alerts show theirs.
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QApplication::windowIcon().pixmap(48, 48));
+    icon->setAlignment(Qt::AlignTop);
+    icon->setVisible(!QApplication::windowIcon().isNull());
+    outer->addWidget(icon, 0, Qt::AlignTop);
+    auto* layout = new QVBoxLayout;
+    outer->addLayout(layout);
 
     message_ = new QLabel(this);
     message_->setWordWrap(true);
