@@ -10,3 +10,5 @@ quorly_unit_test(NAME test_document_kill NO_SANITIZER
                  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_document_kill.cpp ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
 target_compile_definitions(test_document_kill PRIVATE QUORLY_SAVE_LOOP="$<TARGET_FILE:document_save_loop>")
 add_dependencies(test_document_kill document_save_loop)
+quorly_unit_test(NAME test_file_password SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_password.cpp
+                 ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
