@@ -1,0 +1,174 @@
+#include "store/desktop/FilePasswordWindow.h"
+
+#include "entries/desktop/DocumentWindowWidget.h"
+#include "platform/RunLoop.h"
+#include "store/Globals.h"
+#include "store/MyDocument.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWindow>
+
+namespace quorly {
+
+namespace {
+
+QLineEdit* secureField(QWidget* parent, const char* name)
+{
+    auto* field = new QLineEdit(parent);
+    field->setEchoMode(QLineEdit::Password);
+    field->setObjectName(QString::fromLatin1(name));
+    return field;
+}
+
+// Qt reports activation per top-level window, and a panel or callout of the window is
+// one: it takes the activation while the window stays the one the user works in, as a
+// sheet leaves its window main. And on the way from one window to another the
+// activation often rests on no window at all for a moment. So the window counts as main
+// while the active window is it or one of its own, judged once the activation has
+// settled: it resigns main only when the activation went elsewhere (another window,
+// another program), also from one of its panels, and becomes main only after it had
+// resigned.
+class MainWindowWatcher : public QObject {
+public:
+    MainWindowWatcher(DocumentWindowWidget* window, FilePassword* password)
+        : QObject(window), window_(window), password_(password)
+    {
+        settle_.setSingleShot(true);
+        settle_.setInterval(kSettleMsec);
+        connect(&settle_, &QTimer::timeout, this, [this] { settle(true); });
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { settle_.start(); });
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window_)
+            return false;
+        if (event->type() == QEvent::WindowActivate) {
+            // Unambiguous: taken at once, though not from inside the activation itself,
+            // as becoming main may ask for the password.
+            QMetaObject::invokeMethod(this, [this] { settle(false); }, Qt::QueuedConnection);
+        } else if (event->type() == QEvent::WindowDeactivate) {
+            settle_.start();
+        }
+        return false;
+    }
+
+private:
+    static constexpr int kSettleMsec = 150;
+
+    bool ownsActiveWindow() const
+    {
+        for (QWidget* w = QApplication::activeWindow(); w; w = w->parentWidget()) {
+            if (w == window_)
+                return true;
+        }
+        return false;
+    }
+
+    void settle(bool mayResign)
+    {
+        if (!password_ || !window_)
+            return;
+        const bool owned = ownsActiveWindow();
+        if (owned && !password_->isMain())
+            password_->windowDidBecomeMain();
+        else if (mayResign && !owned && password_->isMain())
+            password_->windowDidResignMain();
+    }
+
+    QPointer<DocumentWindowWidget> window_;
+    QPointer<FilePassword> password_;
+    QTimer settle_;
+};
+
+}  // namespace
+
+ChangePasswordPanel::ChangePasswordPanel(QWidget* parent) : DocumentPanel(parent)
+{
+    setWindowTitle(QStringLiteral("Quorly"));
+    auto* fields = new QWidget(this);
+    auto* form = new QFormLayout(fields);
+    form->setContentsMargins(0, 0, 0, 0);
+    oldFramis_ = secureField(fields, "oldFramis");
+    newFramis_ = secureField(fields, "newFramis");
+    newFramis2_ = secureField(fields, "newFramis2");
+    form->addRow(tr("Current password:"), oldFramis_);
+    form->addRow(tr("New password:"), newFramis_);
+    form->addRow(tr("New password again:"), newFramis2_);
+    addField(fields);
+    setDefaultTitle(tr("OK"));
+    setOtherTitle(tr("Cancel"));
+    defaultButton()->setObjectName(QStringLiteral("framis2OKButton"));
+    connect(newFramis_, &QLineEdit::textChanged, this, &ChangePasswordPanel::controlTextDidChange);
+    connect(newFramis2_, &QLineEdit::textChanged, this, &ChangePasswordPanel::controlTextDidChange);
+}
+
+void ChangePasswordPanel::controlTextDidChange()
+{
+    // Two empty fields are equal too, but the cipher refuses to decrypt with an empty
+    // password: a file re-encrypted under one could never be opened again.
+    defaultButton()->setEnabled(!newFramis_->text().isEmpty() && newFramis_->text() == newFramis2_->text());
+}
+
+void ChangePasswordPanel::clearFields()
+{
+    for (QLineEdit* field : {oldFramis_, newFramis_, newFramis2_})
+        field->clear();
+}
+
+std::optional<PasswordChangeAnswer> ChangePasswordPanel::ask(QWidget* window, const QString& message)
+{
+    // The carriage return after "CURRENT PASSWORD INCORRECT." is a line break on screen.
+    setMessage(QString(message).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    clearFields();
+    defaultButton()->setEnabled(false);
+    oldFramis_->setFocus();
+    const int code = runPanel(this, window);
+    std::optional<PasswordChangeAnswer> answer;
+    if (code == RunLoop::OKCode)
+        answer = PasswordChangeAnswer{oldFramis_->text(), newFramis_->text()};
+    clearFields();
+    return answer;
+}
+
+FilePassword* attachFilePassword(DocumentWindowWidget* window)
+{
+    MyDocument* document = window->document();
+    if (!document)
+        return nullptr;
+    if (FilePassword* existing = FilePassword::of(document))
+        return existing;
+    auto* password = new FilePassword(document);
+    auto* panel = new ChangePasswordPanel(window);
+    panel->setObjectName(QStringLiteral("framisPanelChange"));
+    const QPointer<DocumentWindowWidget> guarded(window);
+    password->setChangePanel([guarded, panel](const QString& message) -> std::optional<PasswordChangeAnswer> {
+        if (!guarded)
+            return std::nullopt;
+        return panel->ask(guarded, message);
+    });
+    password->setBecameCurrent([guarded] {
+        if (guarded)
+            guarded->selectionDidChange();
+    });
+    const QPointer<FilePassword> keeper(password);
+    window->setCommand(QStringLiteral("toggleSavePWInKeychain:"), [keeper] {
+        if (keeper)
+            keeper->toggleSavePWInKeychain();
+    });
+    window->setCommand(QStringLiteral("changePassword:"), [keeper] {
+        if (keeper)
+            keeper->changePassword();
+    });
+    new MainWindowWatcher(window, password);
+    return password;
+}
+
+}  // namespace quorly
