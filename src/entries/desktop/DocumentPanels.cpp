@@ -170,6 +170,9 @@ PasswordPanel::PasswordPanel(QWidget* parent) : DocumentPanel(parent)
     field_->setEchoMode(QLineEdit::Password);
     field_->setObjectName(QStringLiteral("framisText"));
     addField(field_);
+    // The password panel is a narrow one: its message is laid out at 200 points and the
+    // panel (the icon staying at the top) grows downwards with the lines it takes.
+    messageLabel()->setFixedWidth(200);
     setDefaultTitle(tr("OK"));
     setOtherTitle(tr("Cancel"));
 }
