@@ -10,6 +10,7 @@
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
+#include "store/desktop/FilePasswordWindow.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -104,6 +105,8 @@ DocumentWindowWidget::DocumentWindowWidget(MyDocument* document, QWidget* parent
     addButton_->setEnabled(false);
     duplicateButton_->setEnabled(false);
     deleteButton_->setEnabled(false);
+    // Keeping the password in the keychain, changing it, asking for it again.
+    attachFilePassword(this);
     restoreFrame();
 }
 
