@@ -13,3 +13,5 @@ add_dependencies(test_document_kill document_save_loop)
 quorly_unit_test(NAME test_file_password SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_password.cpp
                  ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
 quorly_desktop_test(NAME test_file_password_gui SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_password_gui.cpp)
+quorly_desktop_test(NAME test_file_password_keychain SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_password_keychain.cpp
+                    LABELS keychain)
