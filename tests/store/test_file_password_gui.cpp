@@ -16,6 +16,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTest>
 
@@ -119,7 +120,7 @@ TEST_F(PasswordPanels, KeychainChangeAndAskingAgain)
 
     // Leaving the window for another one makes the question due ("passwordPrompt" 1);
     // coming back asks it.
-    QWidget other;
+    QMainWindow other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(waitFor([&] { return password->promptForPassword(); }));

@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -28,12 +29,12 @@ QLineEdit* secureField(QWidget* parent, const char* name)
 
 // Qt reports activation per top-level window, and a panel or callout of the window is
 // one: it takes the activation while the window stays the one the user works in, as a
-// sheet leaves its window main. And on the way from one window to another the
-// activation often rests on no window at all for a moment. So the window counts as main
-// while the active window is it or one of its own, judged once the activation has
-// settled: it resigns main only when the activation went elsewhere (another window,
-// another program), also from one of its panels, and becomes main only after it had
-// resigned.
+// sheet leaves its window main. A panel of the application's that belongs to no window
+// (About, Open…) changes nothing either, as a panel on the Mac never becomes main. And on
+// the way from one window to another the activation often rests on no window at all for
+// a moment. So the window resigns main only when, once the activation has settled, it is
+// on another main window or on no window of ours (another program), and it becomes main
+// only after it had resigned.
 class MainWindowWatcher : public QObject {
 public:
     MainWindowWatcher(DocumentWindowWidget* window, FilePassword* password)
@@ -63,23 +64,30 @@ public:
 private:
     static constexpr int kSettleMsec = 150;
 
-    bool ownsActiveWindow() const
+    enum class Active { Mine, Elsewhere, Neutral };
+
+    Active activeWindowPlace() const
     {
-        for (QWidget* w = QApplication::activeWindow(); w; w = w->parentWidget()) {
+        QWidget* active = QApplication::activeWindow();
+        if (!active)
+            return Active::Elsewhere;
+        for (QWidget* w = active; w; w = w->parentWidget()) {
             if (w == window_)
-                return true;
+                return Active::Mine;
+            if (qobject_cast<QMainWindow*>(w))
+                return Active::Elsewhere;
         }
-        return false;
+        return Active::Neutral;
     }
 
     void settle(bool mayResign)
     {
         if (!password_ || !window_)
             return;
-        const bool owned = ownsActiveWindow();
-        if (owned && !password_->isMain())
+        const Active place = activeWindowPlace();
+        if (place == Active::Mine && !password_->isMain())
             password_->windowDidBecomeMain();
-        else if (mayResign && !owned && password_->isMain())
+        else if (mayResign && place == Active::Elsewhere && password_->isMain())
             password_->windowDidResignMain();
     }
 
