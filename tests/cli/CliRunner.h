@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Runs the built quorly-cli with arguments and standard input; keeps what it printed.
 struct CliRun {
@@ -24,4 +29,39 @@ inline CliRun runCli(const QStringList& args, const QByteArray& input = {})
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+inline const QString kPackages = QStringLiteral(QUORLY_TEST_DATA_DIR "/packages");
+
+// Copies a fixture package, so that a command that wrongly wrote would be noticed
+// without touching the committed files.
+inline QString copyPackage(const QString& name, const QTemporaryDir& into)
+{
+    const QString source = kPackages + '/' + name, target = into.filePath(name);
+    QDir().mkpath(target);
+    for (const QString& file : QDir(source).entryList(QDir::Files))
+        QFile::copy(source + '/' + file, target + '/' + file);
+    return target;
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Names and contents of every file below `folder`, hidden ones included.
+inline QByteArray fingerprint(const QString& folder)
+{
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QStringList names;
+    while (it.hasNext())
+        names << it.next();
+    names.sort();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString& name : names) {
+        hash.addData(name.toUtf8());
+        hash.addData(readFile(name));
+    }
+    return hash.result();
 }

@@ -2,13 +2,9 @@
 // independently made packages and on packages the command itself creates.
 #include "cli/CliRunner.h"
 
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,7 +13,6 @@
 
 namespace {
 
-const QString kPackages = QStringLiteral(QUORLY_TEST_DATA_DIR "/packages");
 const QByteArray kFixturePassword = "correct horse\n";
 
 class CliEdit : public ::testing::Test {
@@ -25,46 +20,38 @@ protected:
     void SetUp() override
     {
         // The commands make their private folders in the runtime folder or the home.
-        QDir(dir_.path()).mkpath(QStringLiteral("home"));
-        qputenv("HOME", QFile::encodeName(dir_.filePath(QStringLiteral("home"))));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("home/.config"))));
+        QDir(dir_.path()).mkpath("home");
+        qputenv("HOME", QFile::encodeName(dir_.filePath("home")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("home/.config")));
         qunsetenv("XDG_RUNTIME_DIR");
     }
 
-    QString copyPackage(const QString& name)
+    // Runs a command with the password on standard input.
+    static int edit(QStringList args, const QByteArray& password = kFixturePassword)
     {
-        const QString target = dir_.filePath(name);
-        QDir().mkpath(target);
-        for (const QString& file : QDir(kPackages + QLatin1Char('/') + name).entryList(QDir::Files))
-            QFile::copy(kPackages + QLatin1Char('/') + name + QLatin1Char('/') + file, target + QLatin1Char('/') + file);
-        return target;
+        args.insert(1, "--password-stdin");
+        const CliRun run = runCli(args, password);
+        EXPECT_TRUE(run.exitCode == 0 || !run.err.isEmpty());
+        return run.exitCode;
     }
 
-    static QJsonObject dump(const QString& package, const QByteArray& password = kFixturePassword)
+    static QJsonArray dump(const QString& package, const QByteArray& password = kFixturePassword,
+                           QString* format = nullptr)
     {
-        const CliRun run = runCli({QStringLiteral("dump"), QStringLiteral("--password-stdin"), package}, password);
+        const CliRun run = runCli({"dump", "--password-stdin", package}, password);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        return QJsonDocument::fromJson(run.out).object();
+        const QJsonObject dumped = QJsonDocument::fromJson(run.out).object();
+        if (format)
+            *format = dumped.value("format").toString();
+        return dumped.value("entries").toArray();
     }
 
-    static QStringList names(const QJsonObject& dumped)
+    static QStringList names(const QJsonArray& entries)
     {
         QStringList result;
-        for (const QJsonValue& e : dumped.value(QStringLiteral("entries")).toArray())
-            result << e.toObject().value(QStringLiteral("Path")).toString();
+        for (const QJsonValue& e : entries)
+            result << e.toObject().value("Path").toString();
         return result;
-    }
-
-    static QByteArray fingerprint(const QString& folder)
-    {
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
-            QFile file(folder + QLatin1Char('/') + name);
-            file.open(QIODevice::ReadOnly);
-            hash.addData(name.toUtf8());
-            hash.addData(file.readAll());
-        }
-        return hash.result();
     }
 
     QTemporaryDir dir_;
@@ -72,65 +59,44 @@ protected:
 
 TEST_F(CliEdit, CreateAddSetRemove)
 {
-    const QString package = dir_.filePath(QStringLiteral("New.qly"));
-    CliRun run = runCli({QStringLiteral("create"), QStringLiteral("--password-stdin"), dir_.filePath(QStringLiteral("New"))}, "pw\n");
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(QDir(package).entryList(QDir::Files),
-              (QStringList{QStringLiteral("Data.qlyi"), QStringLiteral("Recent Websites.qlyi")}));
-    EXPECT_EQ(runCli({QStringLiteral("create"), QStringLiteral("--password-stdin"), package}, "pw\n").exitCode, 1);
+    const QString package = dir_.filePath("New.qly");
+    ASSERT_EQ(edit({"create", dir_.filePath("New")}, "pw\n"), 0);
+    EXPECT_EQ(QDir(package).entryList(QDir::Files), (QStringList{"Data.qlyi", "Recent Websites.qlyi"}));
+    EXPECT_EQ(edit({"create", package}, "pw\n"), 1);
 
     // Options anywhere after the command name; a taken name gets a number.
-    run = runCli({QStringLiteral("add"), QStringLiteral("--password-stdin"), package, QStringLiteral("Bank"),
-                  QStringLiteral("--url"), QStringLiteral("https://bank.example"), QStringLiteral("--user2"), QString()},
-                 "pw\n");
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    run = runCli({QStringLiteral("add"), package, QStringLiteral("--password"), QStringLiteral("s3"),
-                  QStringLiteral("Bank"), QStringLiteral("--password-stdin")},
-                 "pw\n");
-    EXPECT_EQ(run.out.trimmed(), "Bank2");
-    EXPECT_EQ(runCli({QStringLiteral("set"), QStringLiteral("--password-stdin"), package, QStringLiteral("Bank"),
-                      QStringLiteral("websiteUserIDTabCount"), QStringLiteral("-3"), QStringLiteral("--int")},
-                     "pw\n").exitCode, 0);
-    EXPECT_EQ(runCli({QStringLiteral("set"), QStringLiteral("--bool"), QStringLiteral("--password-stdin"), package,
-                      QStringLiteral("Bank"), QStringLiteral("websitePasswordTabSwitch"), QStringLiteral("true")},
-                     "pw\n").exitCode, 0);
-    EXPECT_EQ(runCli({QStringLiteral("remove"), QStringLiteral("--password-stdin"), package, QStringLiteral("Bank2")},
-                     "pw\n").exitCode, 0);
+    ASSERT_EQ(edit({"add", package, "Bank", "--url", "https://bank.example", "--user2", ""}, "pw\n"), 0);
+    const CliRun second = runCli({"add", package, "--password", "s3", "Bank", "--password-stdin"}, "pw\n");
+    EXPECT_EQ(second.out.trimmed(), "Bank2");
+    EXPECT_EQ(edit({"set", package, "Bank", "websiteUserIDTabCount", "-3", "--int"}, "pw\n"), 0);
+    EXPECT_EQ(edit({"set", "--bool", package, "Bank", "websitePasswordTabSwitch", "true"}, "pw\n"), 0);
+    EXPECT_EQ(edit({"remove", package, "Bank2"}, "pw\n"), 0);
 
-    const QJsonObject dumped = dump(package, "pw\n");
-    ASSERT_EQ(names(dumped), QStringList{QStringLiteral("Bank")});
-    const QJsonObject bank = dumped.value(QStringLiteral("entries")).toArray().at(0).toObject();
-    EXPECT_EQ(bank.value(QStringLiteral("websiteURL")).toString(), QStringLiteral("https://bank.example"));
-    EXPECT_FALSE(bank.contains(QStringLiteral("websiteUserID2")));  // an empty second ID is no key
-    EXPECT_EQ(bank.value(QStringLiteral("websiteUserIDTabCount")), QJsonValue(-3));
-    EXPECT_EQ(bank.value(QStringLiteral("websitePasswordTabSwitch")), QJsonValue(true));
-    EXPECT_EQ(bank.value(QStringLiteral("Button")).toString(), QString());
+    const QJsonArray entries = dump(package, "pw\n");
+    ASSERT_EQ(names(entries), QStringList{"Bank"});
+    const QJsonObject bank = entries.at(0).toObject();
+    EXPECT_EQ(bank.value("websiteURL").toString(), "https://bank.example");
+    EXPECT_FALSE(bank.contains("websiteUserID2"));  // an empty second ID is no key
+    EXPECT_EQ(bank.value("websiteUserIDTabCount"), QJsonValue(-3));
+    EXPECT_EQ(bank.value("websitePasswordTabSwitch"), QJsonValue(true));
+    EXPECT_EQ(bank.value("Button").toString(), QString());
 }
 
 TEST_F(CliEdit, FailuresChangeNothing)
 {
-    // Opening rewrites the recent-websites file, as the program does; the entries stay.
-    const QString package = copyPackage(QStringLiteral("current.qly"));
-    const auto dataFile = [&] {
-        QFile file(package + QStringLiteral("/Data.qlyi"));
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    };
+    const QString package = copyPackage("current.qly", dir_);
     const QByteArray before = fingerprint(package);
-    const auto run = [&](QStringList args, const QByteArray& input = kFixturePassword) {
-        args.insert(1, QStringLiteral("--password-stdin"));
-        return runCli(args, input);
-    };
-    EXPECT_EQ(run({QStringLiteral("add"), package, QStringLiteral("X")}, "wrong\n").exitCode, 4);
+    EXPECT_EQ(edit({"add", package, "X"}, "wrong\n"), 4);
     EXPECT_EQ(fingerprint(package), before);
-    const QByteArray data = dataFile();
-    EXPECT_EQ(run({QStringLiteral("set"), package, QStringLiteral("Nobody"), QStringLiteral("Notes"), QStringLiteral("x")}).exitCode, 1);
-    EXPECT_EQ(run({QStringLiteral("set"), package, QStringLiteral("Bank"), QStringLiteral("websiteUserIDTabCount"),
-                   QStringLiteral("many"), QStringLiteral("--int")}).exitCode, 2);
-    EXPECT_EQ(run({QStringLiteral("set"), package, QStringLiteral("Bank"), QStringLiteral("Path"), QStringLiteral("mail")}).exitCode, 1);
-    EXPECT_EQ(run({QStringLiteral("remove"), package, QStringLiteral("Nobody")}).exitCode, 1);
-    EXPECT_EQ(run({QStringLiteral("add"), dir_.path(), QStringLiteral("X")}).exitCode, 3);
-    EXPECT_EQ(dataFile(), data);
+
+    // Opening rewrites the recent-websites file, as the program does; the entries stay.
+    const QByteArray data = readFile(package + "/Data.qlyi");
+    EXPECT_EQ(edit({"set", package, "Nobody", "Notes", "x"}), 1);
+    EXPECT_EQ(edit({"set", package, "Bank", "websiteUserIDTabCount", "many", "--int"}), 2);
+    EXPECT_EQ(edit({"set", package, "Bank", "Path", "mail"}), 1);
+    EXPECT_EQ(edit({"remove", package, "Nobody"}), 1);
+    EXPECT_EQ(edit({"add", dir_.path(), "X"}), 3);
+    EXPECT_EQ(readFile(package + "/Data.qlyi"), data);
 
     // A save that cannot be written (files may not grow past 8 KB): told, status 1, stored file kept.
     QProcess process;
@@ -140,47 +106,40 @@ TEST_F(CliEdit, FailuresChangeNothing)
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     process.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly-cli"),
-                  {QStringLiteral("add"), QStringLiteral("--password-stdin"), package, QStringLiteral("Big"),
-                   QStringLiteral("--notes"), QString(20000, QLatin1Char('n'))});
+                  {"add", "--password-stdin", package, "Big", "--notes", QString(20000, 'n')});
     process.write(kFixturePassword);
     process.closeWriteChannel();
     process.waitForFinished(60000);
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("UNKNOWN ERROR: Your changes will show in the window"));
-    EXPECT_EQ(dataFile(), data);
+    EXPECT_EQ(readFile(package + "/Data.qlyi"), data);
 }
 
 TEST_F(CliEdit, MigratesAndMergesOnTheWay)
 {
-    const QString old = copyPackage(QStringLiteral("pre20.qly"));
-    ASSERT_EQ(runCli({QStringLiteral("add"), QStringLiteral("--password-stdin"), old, QStringLiteral("zebra")},
-                     kFixturePassword).exitCode, 0);
-    EXPECT_EQ(QDir(old).entryList(QDir::Files),
-              (QStringList{QStringLiteral("Data.qlyi"), QStringLiteral("Recent Websites.qlyi")}));
-    const QJsonObject migrated = dump(old);
-    EXPECT_EQ(migrated.value(QStringLiteral("format")).toString(), QStringLiteral("current"));
-    EXPECT_EQ(names(migrated).size(), 4);
+    const QString old = copyPackage("pre20.qly", dir_);
+    ASSERT_EQ(edit({"add", old, "zebra"}), 0);
+    EXPECT_EQ(QDir(old).entryList(QDir::Files), (QStringList{"Data.qlyi", "Recent Websites.qlyi"}));
+    QString format;
+    EXPECT_EQ(dump(old, kFixturePassword, &format).size(), 4);
+    EXPECT_EQ(format, "current");
 
     // A copy of the original data file dropped beside the changed one brings back what
     // was removed meanwhile, and goes; "Database.qlyi" is nobody's copy.
-    const QString package = copyPackage(QStringLiteral("current.qly"));
-    QFile::copy(package + QStringLiteral("/Data.qlyi"), dir_.filePath(QStringLiteral("original")));
-    ASSERT_EQ(runCli({QStringLiteral("remove"), QStringLiteral("--password-stdin"), package, QStringLiteral("Bank")},
-                     kFixturePassword).exitCode, 0);
-    QFile::copy(dir_.filePath(QStringLiteral("original")), package + QStringLiteral("/Data 2.qlyi"));
-    QFile::copy(dir_.filePath(QStringLiteral("original")), package + QStringLiteral("/Database.qlyi"));
-    ASSERT_EQ(runCli({QStringLiteral("set"), QStringLiteral("--password-stdin"), package, QStringLiteral("mail"),
-                      QStringLiteral("Notes"), QStringLiteral("changed")},
-                     kFixturePassword).exitCode, 0);
-    EXPECT_FALSE(QFile::exists(package + QStringLiteral("/Data 2.qlyi")));
-    EXPECT_TRUE(QFile::exists(package + QStringLiteral("/Database.qlyi")));
+    const QString package = copyPackage("current.qly", dir_);
+    const QString original = dir_.filePath("original");
+    QFile::copy(package + "/Data.qlyi", original);
+    ASSERT_EQ(edit({"remove", package, "Bank"}), 0);
+    QFile::copy(original, package + "/Data 2.qlyi");
+    QFile::copy(original, package + "/Database.qlyi");
+    ASSERT_EQ(edit({"set", package, "mail", "Notes", "changed"}), 0);
+    EXPECT_FALSE(QFile::exists(package + "/Data 2.qlyi"));
+    EXPECT_TRUE(QFile::exists(package + "/Database.qlyi"));
     // The copy is merged while the package opens, before the change: Bank comes back,
     // the rest of the copy equals what is there.
-    const QJsonObject merged = dump(package);
-    EXPECT_EQ(names(merged), (QStringList{QStringLiteral("Bank"), QStringLiteral("Caf\u00e9 Z\u00fcrich \u2615"),
-                                          QStringLiteral("mail")}));
-    EXPECT_EQ(merged.value(QStringLiteral("entries")).toArray().at(2).toObject().value(QStringLiteral("Notes")),
-              QJsonValue(QStringLiteral("changed")));
+    const QJsonArray merged = dump(package);
+    EXPECT_EQ(names(merged), (QStringList{"Bank", "Caf\u00e9 Z\u00fcrich \u2615", "mail"}));
+    EXPECT_EQ(merged.at(2).toObject().value("Notes"), QJsonValue("changed"));
 }
 
 }  // namespace

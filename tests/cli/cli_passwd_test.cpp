@@ -1,26 +1,12 @@
 #include "cli/CliRunner.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
 
-QString copyCurrentFixture(const QTemporaryDir& dir)
-{
-    const QString source = QStringLiteral(QUORLY_TEST_DATA_DIR "/packages/current.qly");
-    const QString target = dir.filePath(QStringLiteral("current.qly"));
-    QDir().mkpath(target);
-    for (const QString& name : QDir(source).entryList(QDir::Files))
-        QFile::copy(source + QLatin1Char('/') + name, target + QLatin1Char('/') + name);
-    return target;
-}
-
 CliRun dumpWith(const QString& package, const QByteArray& password)
 {
-    return runCli({QStringLiteral("dump"), QStringLiteral("--password-stdin"), package}, password + '\n');
+    return runCli({"dump", "--password-stdin", package}, password + '\n');
 }
 
 }  // namespace
@@ -28,12 +14,11 @@ CliRun dumpWith(const QString& package, const QByteArray& password)
 TEST(CliPasswd, ChangesBothFilesSoOnlyTheNewPasswordOpensThem)
 {
     QTemporaryDir dir;
-    const QString package = copyCurrentFixture(dir);
+    const QString package = copyPackage("current.qly", dir);
     const CliRun before = dumpWith(package, "correct horse");
     ASSERT_EQ(before.exitCode, 0);
 
-    const CliRun change = runCli({QStringLiteral("passwd"), package, QStringLiteral("--password-stdin")},
-                                 "correct horse\nnew stäble\nnew stäble\n");
+    const CliRun change = runCli({"passwd", package, "--password-stdin"}, "correct horse\nnew stäble\nnew stäble\n");
     ASSERT_EQ(change.exitCode, 0) << change.err.constData();
 
     const CliRun after = dumpWith(package, "new stäble");
@@ -45,11 +30,8 @@ TEST(CliPasswd, ChangesBothFilesSoOnlyTheNewPasswordOpensThem)
 TEST(CliPasswd, RefusalsChangeNothing)
 {
     QTemporaryDir dir;
-    const QString package = copyCurrentFixture(dir);
-    QFile data(package + QStringLiteral("/Data.qlyi"));
-    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
-    const QByteArray stored = data.readAll();
-    data.close();
+    const QString package = copyPackage("current.qly", dir);
+    const QByteArray stored = readFile(package + "/Data.qlyi");
 
     struct Case {
         QByteArray input;
@@ -63,12 +45,10 @@ TEST(CliPasswd, RefusalsChangeNothing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input.constData());
-        const CliRun run = runCli({QStringLiteral("passwd"), QStringLiteral("--password-stdin"), package}, c.input);
+        const CliRun run = runCli({"passwd", "--password-stdin", package}, c.input);
         EXPECT_EQ(run.exitCode, c.status);
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.constData();
-        ASSERT_TRUE(data.open(QIODevice::ReadOnly));
-        EXPECT_EQ(data.readAll(), stored);
-        data.close();
+        EXPECT_EQ(readFile(package + "/Data.qlyi"), stored);
     }
     EXPECT_EQ(dumpWith(package, "correct horse").exitCode, 0);
 }
