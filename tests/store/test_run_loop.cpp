@@ -43,8 +43,6 @@ TEST_F(RunLoopTest, CodesOfOkCancelAbortAndNesting)
     EXPECT_EQ(modalFor(0, 1), 1);
     EXPECT_EQ(modalFor(0, 0), 0);
     EXPECT_EQ(RunLoop::runModal([] { RunLoop::abortModal(); }), RunLoop::AbortCode);
-    EXPECT_NE(RunLoop::AbortCode, 0);
-    EXPECT_NE(RunLoop::AbortCode, 1);
 
     // A stop ends only the innermost run; the outer one goes on until its own stop.
     int inner = -5;
