@@ -243,6 +243,17 @@ protected:
         }
         return nullptr;
     }
+    bool waitUntilOpen(const QString& path)
+    {
+        return waitFor([&] { return openWindowFor(path) && openWindowFor(path)->document()->isOpen(); });
+    }
+    // Opens a package whose password was just handed over, as after its creation.
+    DocumentWindowWidget* openWithPassword(const QString& package, const QString& framis)
+    {
+        gFramis = framis;
+        controller->openDocumentWithContentsOfFile(package);
+        return waitUntilOpen(package) ? openWindowFor(package) : nullptr;
+    }
 
     ScratchHome scratch;
     std::unique_ptr<Controller> controller;
@@ -272,7 +283,7 @@ TEST_F(ControllerTest, ReopensTheLastFileAndAsksForItsPassword)
                   panel->defaultButton()->click();
               });
     controller->launch({});
-    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    ASSERT_TRUE(waitUntilOpen(package));
     EXPECT_TRUE(asked);
     EXPECT_FALSE(gFramis);
 
@@ -299,7 +310,7 @@ TEST_F(ControllerTest, WithoutALastFileTheCreationPanelComesAndItsFileOpensWitho
     controller->launch({scratch.home() + "/readme.txt"});
 
     const QString package = scratch.home() + "/Fresh.qly";
-    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
+    ASSERT_TRUE(waitUntilOpen(package));
     DocumentWindowWidget* window = openWindowFor(package);
     EXPECT_EQ(Preferences::string(PrefKey::LastPWFile), package);
     EXPECT_FALSE(window->readOnlyIcon()->isVisible());
@@ -344,11 +355,8 @@ TEST_F(ControllerTest, AFileThatNeverOpensLeadsToTheCreationPanelNotToNothing)
 TEST_F(ControllerTest, QuitClosesEveryDocument)
 {
     const QStringList packages = {makePackage("A.qly", "a"), makePackage("B.qly", "b")};
-    for (const QString& package : packages) {
-        gFramis = package.endsWith("A.qly") ? QStringLiteral("a") : QStringLiteral("b");
-        controller->openDocumentWithContentsOfFile(package);
-        ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
-    }
+    ASSERT_TRUE(openWithPassword(packages[0], "a"));
+    ASSERT_TRUE(openWithPassword(packages[1], "b"));
     QStringList temps;
     for (DocumentWindowWidget* window : controller->windows())
         temps << window->document()->tempDir();
@@ -362,11 +370,8 @@ TEST_F(ControllerTest, QuitClosesEveryDocument)
 
 TEST_F(ControllerTest, MenuItemsFollowTheFrontWindow)
 {
-    const QString package = makePackage("M.qly", "m");
-    gFramis = QStringLiteral("m");
-    controller->openDocumentWithContentsOfFile(package);
-    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
-    DocumentWindowWidget* window = openWindowFor(package);
+    DocumentWindowWidget* window = openWithPassword(makePackage("M.qly", "m"), "m");
+    ASSERT_TRUE(window);
 
     auto item = [&](const QString& menu, const QString& title) -> QAction* {
         for (QAction* action : Controller::findSubmenu(controller->mainMenu(), {menu})->actions()) {
@@ -407,10 +412,8 @@ TEST_F(ControllerTest, ReadOnlyPackageShowsTheMarkAndHidesTheChangingButtons)
         GTEST_SKIP() << "root may write into any folder";
     const QString package = makePackage("RO.qly", "r");
     QFile::setPermissions(package, QFile::ReadOwner | QFile::ExeOwner);
-    gFramis = QStringLiteral("r");
-    controller->openDocumentWithContentsOfFile(package);
-    ASSERT_TRUE(waitFor([&] { return openWindowFor(package) && openWindowFor(package)->document()->isOpen(); }));
-    DocumentWindowWidget* window = openWindowFor(package);
+    DocumentWindowWidget* window = openWithPassword(package, "r");
+    ASSERT_TRUE(window);
     EXPECT_TRUE(window->readOnlyIcon()->isVisible());
     EXPECT_FALSE(window->addButton()->isVisible());
     EXPECT_FALSE(window->deleteButton()->isVisible());

@@ -58,7 +58,7 @@ TEST_F(StartUpTest, FirstStartWritesExactlyTheDefaults)
     EXPECT_EQ(Preferences::store().allKeys().size(), 9);
 }
 
-TEST_F(StartUpTest, DefaultsFollowTheirTriggerKeys)
+TEST_F(StartUpTest, DefaultsFollowTheirTriggerKeysAndKeepTheUsersChoices)
 {
     // The password hot key alone does not stop the first-run defaults: all five return.
     Preferences::setString(PrefKey::HotkeyPassword, "x");
@@ -68,17 +68,14 @@ TEST_F(StartUpTest, DefaultsFollowTheirTriggerKeys)
     EXPECT_EQ(Preferences::string(PrefKey::HotkeyPassword), "p");
     EXPECT_EQ(Preferences::integer(PrefKey::HotkeyPasswordModifierFlags), 4352);
     EXPECT_EQ(Preferences::integer(PrefKey::BrowserPageLoadDelay), 10);
-}
 
-TEST_F(StartUpTest, ChoicesTheUserMadeSurviveStartUp)
-{
     // A cleared user-ID hot key, a switched-off tooltip and delete confirmation stay so.
+    Preferences::store().clear();
     Preferences::setString(PrefKey::HotkeyUserID, "");
     Preferences::setBool(PrefKey::Version12Marker, true);
     Preferences::setBool(PrefKey::HoverUserID, false);
     Preferences::setBool(PrefKey::ConfirmDelete, false);
     Preferences::store().sync();
-
     StartUp::applyPreferenceStartUp();
     EXPECT_TRUE(Preferences::contains(PrefKey::HotkeyUserID));
     EXPECT_EQ(Preferences::string(PrefKey::HotkeyUserID), "");
@@ -90,9 +87,8 @@ TEST_F(StartUpTest, ChoicesTheUserMadeSurviveStartUp)
 
 TEST_F(StartUpTest, GeneratedPasswordLengthMovesOntoTheOfferedSteps)
 {
-    const std::pair<qint64, qint64> table[] = {{-5, 8}, {0, 8}, {7, 8},   {8, 8},   {9, 12},  {11, 12},
-                                               {12, 12}, {13, 16}, {16, 16}, {17, 20}, {20, 20}, {21, 24},
-                                               {23, 24}, {24, 24}, {25, 25}, {64, 64}};
+    const std::pair<qint64, qint64> table[] = {{-5, 8},   {8, 8},   {9, 12},  {12, 12}, {13, 16},
+                                               {17, 20}, {21, 24}, {24, 24}, {25, 25}, {64, 64}};
     for (const auto& [stored, expected] : table) {
         EXPECT_EQ(StartUp::normalisedPasswordLength(stored), expected) << stored;
         // Start-up runs the mapping every time: a second pass must not move it further.
