@@ -7,18 +7,14 @@
 
 using namespace quorly;
 
-TEST(Entry, MissingKeysReadAsEmptyFalseAndZero)
+TEST(Entry, MissingKeysReadAsNothingAndOtherTypesConvertLikeThePlatformAccessors)
 {
-    const Entry e;
+    Entry e;
     EXPECT_EQ(e.string(EntryKey::WebsiteURL), QString());
     EXPECT_FALSE(e.boolean(EntryKey::UseCWBrowser));
     EXPECT_EQ(e.integer(EntryKey::PasswordTabCount), 0);
     EXPECT_EQ(e.real(EntryKey::PasswordLength), 0.0);
-}
 
-TEST(Entry, ValuesOfAnotherTypeConvertLikeThePlatformAccessors)
-{
-    Entry e;
     e.set("n", qint64(42));
     e.set("t", true);
     e.set("r", 2.9);

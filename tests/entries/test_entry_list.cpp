@@ -34,17 +34,15 @@ QStringList namesIn(const EntryList& list)
 
 }  // namespace
 
-TEST(EntryNames, UniqueNameAppendsTheFirstFreeNumber)
+TEST(EntryNames, UniqueAndCopyNamesTakeTheFirstFreeNumber)
 {
     EXPECT_EQ(listOf({"Mail"}).uniqueNameForName("Bank"), "Bank");
     EXPECT_EQ(listOf({"Bank", "Bank2"}).uniqueNameForName("Bank"), "Bank3");
     EXPECT_EQ(listOf({"Bank", "Bank3"}).uniqueNameForName("Bank"), "Bank2");
     EXPECT_EQ(listOf({"bank"}).uniqueNameForName("Bank"), "Bank");
     EXPECT_EQ(listOf({""}).uniqueNameForName(""), "2");
-}
 
-TEST(EntryNames, CopyNameAlwaysChangesTheName)
-{
+    // A copy's name always differs from the original's.
     EXPECT_EQ(listOf({"Mail"}).copyNameForName("Mail"), "Mail copy");
     EXPECT_EQ(listOf({"Mail", "Mail copy"}).copyNameForName("Mail"), "Mail copy 2");
     EXPECT_EQ(listOf({"Mail", "Mail copy", "Mail copy 2"}).copyNameForName("Mail"), "Mail copy 3");
@@ -61,7 +59,7 @@ TEST(EntryNames, LookupIsExactAndFindsTheFirst)
     EXPECT_EQ(list.indexOfEqual(*named("Bank")), 0);
 }
 
-TEST(EntrySort, OrdersByCodePoint)
+TEST(EntrySort, OrdersByCodePointWithEquivalentSpellingsEqual)
 {
     EntryList list = listOf({"beta", "Alpha", "alpha", "Zeta", "10 things", "Alph"});
     list.sort();
@@ -74,10 +72,8 @@ TEST(EntrySort, OrdersByCodePoint)
     list.sort();
     EXPECT_EQ(namesIn(list), QStringList({fullwidthA, emoji}));
     EXPECT_GT(passwordsSort(*named(emoji), *named(fullwidthA)), 0);
-}
 
-TEST(EntrySort, CanonicallyEquivalentNamesCompareEqual)
-{
+    // Canonically equivalent names compare equal.
     const QString precomposed = QString::fromUtf8("caf\xc3\xa9");
     const QString decomposed = QString::fromUtf8("cafe\xcc\x81");
     EXPECT_EQ(passwordsSort(*named(precomposed), *named(decomposed)), 0);

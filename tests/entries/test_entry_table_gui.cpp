@@ -105,16 +105,23 @@ TEST_F(EntryTable, ShowsTheListItWasGiven)
     EXPECT_EQ(list.size(), 5);
 }
 
-TEST_F(EntryTable, ConfirmedDeleteRemovesFromTheSameListThenReportsTheChange)
+TEST_F(EntryTable, ConfirmedDeleteRemovesScatteredRowsFromTheSameListInOnePass)
 {
-    const EntryRef kept = list.at(1);
-    table->selectRowIndexes({0, 2, 3});
+    for (int i = 0; i < 40; ++i)
+        list.append(makeEntry());
+    table->reloadData();
+    const EntryRef kept = list.at(0);
+    QList<int> odd;
+    for (int row = 1; row < list.size(); row += 2)
+        odd << row;
+    table->selectRowIndexes(odd);
     QTest::keyClick(table.get(), Qt::Key_Delete);
-    EXPECT_EQ(recorder.deleteCounts, QList<int>{3});
-    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(recorder.deleteCounts, QList<int>{22});
+    ASSERT_EQ(list.size(), 22);
     EXPECT_EQ(list.at(0), kept);
-    EXPECT_EQ(recorder.sizesWhenChanged, QList<int>{1});
-    EXPECT_EQ(table->numberOfRows(), 1);
+    EXPECT_EQ(list.at(1)->name(), "gamma");
+    EXPECT_EQ(recorder.sizesWhenChanged, QList<int>{22});  // told once, after the removal
+    EXPECT_EQ(table->numberOfRows(), 22);
     EXPECT_EQ(table->numberOfSelectedRows(), 0);
     EXPECT_EQ(recorder.selections.last(), 0);
 }
@@ -136,21 +143,6 @@ TEST_F(EntryTable, RefusedOrReadOnlyDeleteChangesNothing)
     EXPECT_EQ(recorder.deleteCounts.size(), 1);
     EXPECT_EQ(recorder.adds, 0);
     EXPECT_EQ(list.size(), 4);
-}
-
-TEST_F(EntryTable, ScatteredSelectionsDeleteInOnePass)
-{
-    for (int i = 0; i < 40; ++i)
-        list.append(makeEntry());
-    table->reloadData();
-    QList<int> odd;
-    for (int row = 1; row < list.size(); row += 2)
-        odd << row;
-    table->selectRowIndexes(odd);
-    table->remove();
-    ASSERT_EQ(list.size(), 22);
-    EXPECT_EQ(list.at(1)->name(), "gamma");
-    EXPECT_EQ(recorder.sizesWhenChanged, QList<int>{22});
 }
 
 TEST_F(EntryTable, ReturnAndDoubleClickOpenARow)
@@ -202,9 +194,6 @@ TEST_F(EntryTable, SelectionCalls)
     table->selectRowIndexes({2});
     EXPECT_EQ(table->selectedRow(), 2);
     EXPECT_EQ(table->numberOfSelectedRows(), 1);
-
-    EXPECT_LT(table->rectOfRow(0).bottom(), table->rectOfRow(1).top());
-    EXPECT_GE(table->rectOfRow(0).width(), table->viewport()->width() - 1);
 
     // A reload keeps the rows that still exist and reports when the selection went.
     table->selectRowIndexes({0, 3});
