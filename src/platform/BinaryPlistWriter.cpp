@@ -1,12 +1,7 @@
 #include "platform/BinaryPlistWriter.h"
 
-#include <QString>
-
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <string>
-#include <unordered_map>
-#include <vector>
 
 namespace quorly::BinaryPlist {
 
@@ -14,8 +9,12 @@ namespace {
 
 void appendBigEndian(std::string& out, uint64_t value, int bytes)
 {
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    char buffer[8];
+    for (int i = bytes - 1; i >= 0; --i) {
+        buffer[i] = static_cast<char>(value & 0xff);
+        value >>= 8;
+    }
+    out.append(buffer, static_cast<std::size_t>(bytes));
 }
 
 int bytesFor(uint64_t value)
@@ -34,8 +33,8 @@ int log2Of(int bytes)
     return bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : 3;
 }
 
-// An integer object; values from 2^63 up are stored in 8 bytes, which readers take as
-// negative two's-complement numbers: the way signed values are kept in this format.
+// Values from 2^63 up are stored in 8 bytes, which readers take as negative
+// two's-complement numbers: the way signed values are kept in this format.
 void appendInteger(std::string& out, uint64_t value)
 {
     const int bytes = bytesFor(value);
@@ -54,194 +53,161 @@ void appendMarker(std::string& out, unsigned kind, uint64_t count)
     }
 }
 
-void appendString(std::string& out, const char* utf8, uint64_t length)
-{
-    bool ascii = true;
-    for (uint64_t i = 0; i < length && ascii; ++i)
-        ascii = static_cast<unsigned char>(utf8[i]) < 0x80;
-    if (ascii) {
-        appendMarker(out, 0x50, length);
-        out.append(utf8, length);
-        return;
-    }
-    const QString text = QString::fromUtf8(utf8, static_cast<qsizetype>(length));
-    appendMarker(out, 0x60, static_cast<uint64_t>(text.size()));
-    for (const QChar c : text)
-        appendBigEndian(out, c.unicode(), 2);
-}
-
-class Writer {
-public:
-    // The object's index; every object's bytes (containers without their references)
-    // are kept in `objects_`, and containers' references in `refs_`.
-    bool flatten(plist_t node, uint64_t* index)
-    {
-        std::string bytes;
-        switch (plist_get_node_type(node)) {
-        case PLIST_BOOLEAN: {
-            uint8_t b = 0;
-            plist_get_bool_val(node, &b);
-            bytes.push_back(static_cast<char>(b ? 0x09 : 0x08));
-            break;
-        }
-        case PLIST_UINT: {
-            uint64_t v = 0;
-            plist_get_uint_val(node, &v);
-            appendInteger(bytes, v);
-            break;
-        }
-        case PLIST_REAL: {
-            double r = 0;
-            plist_get_real_val(node, &r);
-            uint64_t bits = 0;
-            std::memcpy(&bits, &r, sizeof bits);
-            bytes.push_back(static_cast<char>(0x23));
-            appendBigEndian(bytes, bits, 8);
-            break;
-        }
-        case PLIST_KEY:
-        case PLIST_STRING: {
-            uint64_t length = 0;
-            const char* text = plist_get_string_ptr(node, &length);
-            appendString(bytes, text, length);
-            break;
-        }
-        case PLIST_UID: {
-            uint64_t v = 0;
-            plist_get_uid_val(node, &v);
-            const int n = bytesFor(v);
-            bytes.push_back(static_cast<char>(0x80 | (n - 1)));
-            appendBigEndian(bytes, v, n);
-            break;
-        }
-        case PLIST_ARRAY:
-            return flattenArray(node, index);
-        case PLIST_DICT:
-            return flattenDict(node, index);
-        default:
-            return false;
-        }
-        *index = shared(std::move(bytes));
-        return true;
-    }
-
-    uint64_t keyIndex(const char* key)
-    {
-        std::string bytes;
-        appendString(bytes, key, std::strlen(key));
-        return shared(std::move(bytes));
-    }
-
-    QByteArray finish(uint64_t top) const
-    {
-        const uint64_t count = objects_.size();
-        const int refSize = bytesFor(count - 1);
-        std::string out = "bplist00";
-        std::vector<uint64_t> offsets;
-        offsets.reserve(count);
-        for (uint64_t i = 0; i < count; ++i) {
-            offsets.push_back(out.size());
-            out += objects_[i];
-            for (uint64_t ref : refs_[i])
-                appendBigEndian(out, ref, refSize);
-        }
-        const uint64_t tableOffset = out.size();
-        const int offsetSize = bytesFor(offsets.empty() ? 0 : offsets.back());
-        for (uint64_t offset : offsets)
-            appendBigEndian(out, offset, offsetSize);
-        out.append(6, '\0');
-        out.push_back(static_cast<char>(offsetSize));
-        out.push_back(static_cast<char>(refSize));
-        appendBigEndian(out, count, 8);
-        appendBigEndian(out, top, 8);
-        appendBigEndian(out, tableOffset, 8);
-        return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
-    }
-
-private:
-    uint64_t shared(std::string bytes)
-    {
-        auto found = scalars_.find(bytes);
-        if (found != scalars_.end())
-            return found->second;
-        const uint64_t index = objects_.size();
-        scalars_.emplace(bytes, index);
-        objects_.push_back(std::move(bytes));
-        refs_.emplace_back();
-        return index;
-    }
-
-    uint64_t reserveContainer()
-    {
-        objects_.emplace_back();
-        refs_.emplace_back();
-        return objects_.size() - 1;
-    }
-
-    bool flattenArray(plist_t node, uint64_t* index)
-    {
-        const uint64_t self = reserveContainer();
-        std::vector<uint64_t> refs;
-        plist_array_iter iter = nullptr;
-        plist_array_new_iter(node, &iter);
-        plist_t item = nullptr;
-        bool ok = true;
-        for (plist_array_next_item(node, iter, &item); item && ok; plist_array_next_item(node, iter, &item)) {
-            uint64_t child = 0;
-            ok = flatten(item, &child);
-            refs.push_back(child);
-        }
-        std::free(iter);
-        appendMarker(objects_[self], 0xA0, refs.size());
-        refs_[self] = std::move(refs);
-        *index = self;
-        return ok;
-    }
-
-    bool flattenDict(plist_t node, uint64_t* index)
-    {
-        const uint64_t self = reserveContainer();
-        std::vector<uint64_t> keys;
-        std::vector<uint64_t> values;
-        plist_dict_iter iter = nullptr;
-        plist_dict_new_iter(node, &iter);
-        bool ok = true;
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, iter, &key, &value);
-            if (!value) {
-                std::free(key);
-                break;
-            }
-            keys.push_back(keyIndex(key));
-            std::free(key);
-            uint64_t child = 0;
-            ok = ok && flatten(value, &child);
-            values.push_back(child);
-        }
-        std::free(iter);
-        appendMarker(objects_[self], 0xD0, keys.size());
-        keys.insert(keys.end(), values.begin(), values.end());
-        refs_[self] = std::move(keys);
-        *index = self;
-        return ok;
-    }
-
-    std::vector<std::string> objects_;
-    std::vector<std::vector<uint64_t>> refs_;
-    std::unordered_map<std::string, uint64_t> scalars_;
-};
-
 }  // namespace
 
-QByteArray write(plist_t root)
+uint64_t Writer::scalar(std::size_t begin)
 {
-    Writer writer;
-    uint64_t top = 0;
-    if (!root || !writer.flatten(root, &top))
-        return QByteArray();
-    return writer.finish(top);
+    objects_.push_back(Object{begin, bytes_.size() - begin, 0});
+    return objects_.size() - 1;
+}
+
+uint64_t Writer::appendString(const QString& text)
+{
+    const std::size_t begin = bytes_.size();
+    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
+    const auto length = static_cast<std::size_t>(text.size());
+    char16_t all = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        all |= units[i];
+    if (all < 0x80) {
+        appendMarker(bytes_, 0x50, length);
+        const std::size_t at = bytes_.size();
+        bytes_.resize(at + length);
+        for (std::size_t i = 0; i < length; ++i)
+            bytes_[at + i] = static_cast<char>(units[i]);
+    } else {
+        appendMarker(bytes_, 0x60, length);
+        const std::size_t at = bytes_.size();
+        bytes_.resize(at + 2 * length);
+        for (std::size_t i = 0; i < length; ++i) {
+            bytes_[at + 2 * i] = static_cast<char>(units[i] >> 8);
+            bytes_[at + 2 * i + 1] = static_cast<char>(units[i] & 0xff);
+        }
+    }
+    return scalar(begin);
+}
+
+uint64_t Writer::string(const QString& text)
+{
+    auto found = strings_.constFind(text);
+    if (found != strings_.constEnd())
+        return *found;
+    const uint64_t index = appendString(text);
+    strings_.insert(text, index);
+    return index;
+}
+
+uint64_t Writer::distinctString(const QString& text)
+{
+    return appendString(text);
+}
+
+uint64_t Writer::integer(uint64_t bits)
+{
+    auto [it, fresh] = integers_.try_emplace(bits, 0);
+    if (fresh) {
+        const std::size_t begin = bytes_.size();
+        appendInteger(bytes_, bits);
+        it->second = scalar(begin);
+    }
+    return it->second;
+}
+
+uint64_t Writer::real(double value)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    auto [it, fresh] = reals_.try_emplace(bits, 0);
+    if (fresh) {
+        const std::size_t begin = bytes_.size();
+        bytes_.push_back(static_cast<char>(0x23));
+        appendBigEndian(bytes_, bits, 8);
+        it->second = scalar(begin);
+    }
+    return it->second;
+}
+
+uint64_t Writer::boolean(bool value)
+{
+    uint64_t& slot = booleans_[value ? 1 : 0];
+    if (slot == UINT64_MAX) {
+        const std::size_t begin = bytes_.size();
+        bytes_.push_back(static_cast<char>(value ? 0x09 : 0x08));
+        slot = scalar(begin);
+    }
+    return slot;
+}
+
+uint64_t Writer::uid(uint64_t value)
+{
+    constexpr uint64_t direct = uint64_t(1) << 24;
+    if (value < direct && value < smallUids_.size() && smallUids_[value] != UINT64_MAX)
+        return smallUids_[value];
+    const std::size_t begin = bytes_.size();
+    const int n = bytesFor(value);
+    bytes_.push_back(static_cast<char>(0x80 | (n - 1)));
+    appendBigEndian(bytes_, value, n);
+    if (value < direct) {
+        if (value >= smallUids_.size())
+            smallUids_.resize(std::max<std::size_t>(value + 1, smallUids_.size() * 2), UINT64_MAX);
+        return smallUids_[value] = scalar(begin);
+    }
+    auto [it, fresh] = uids_.try_emplace(value, 0);
+    if (fresh)
+        it->second = scalar(begin);
+    else
+        bytes_.resize(begin);
+    return it->second;
+}
+
+uint64_t Writer::beginContainer()
+{
+    objects_.push_back(Object{});
+    return objects_.size() - 1;
+}
+
+void Writer::setArray(uint64_t array, std::span<const uint64_t> items)
+{
+    objects_[array] = Object{refs_.size(), items.size(), 0xA0};
+    refs_.insert(refs_.end(), items.begin(), items.end());
+}
+
+void Writer::setDictionary(uint64_t dictionary, std::span<const uint64_t> keysThenValues)
+{
+    objects_[dictionary] = Object{refs_.size(), keysThenValues.size(), 0xD0};
+    refs_.insert(refs_.end(), keysThenValues.begin(), keysThenValues.end());
+}
+
+QByteArray Writer::finish(uint64_t top) const
+{
+    const uint64_t count = objects_.size();
+    const int refSize = bytesFor(count == 0 ? 0 : count - 1);
+    std::string out = "bplist00";
+    out.reserve(8 + bytes_.size() + refs_.size() * std::size_t(refSize) + count * 9 + 32);
+    std::vector<uint64_t> offsets;
+    offsets.reserve(count);
+    for (const Object& object : objects_) {
+        offsets.push_back(out.size());
+        if (!object.container) {
+            out.append(bytes_, object.begin, object.length);
+            continue;
+        }
+        const uint64_t members = object.container == 0xD0 ? object.length / 2 : object.length;
+        appendMarker(out, object.container, members);
+        for (uint64_t i = object.begin; i < object.begin + object.length; ++i)
+            appendBigEndian(out, refs_[i], refSize);
+    }
+    const uint64_t tableOffset = out.size();
+    const int offsetSize = bytesFor(offsets.empty() ? 0 : offsets.back());
+    for (uint64_t offset : offsets)
+        appendBigEndian(out, offset, offsetSize);
+    out.append(6, '\0');
+    out.push_back(static_cast<char>(offsetSize));
+    out.push_back(static_cast<char>(refSize));
+    appendBigEndian(out, count, 8);
+    appendBigEndian(out, top, 8);
+    appendBigEndian(out, tableOffset, 8);
+    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
 }  // namespace quorly::BinaryPlist

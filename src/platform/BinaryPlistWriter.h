@@ -1,17 +1,59 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QString>
 
-#include <plist/plist.h>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace quorly::BinaryPlist {
 
-// Writes a property list tree as a binary plist ("bplist00"), in time linear in its
-// size: libplist's own writer slows down with the square of the number of objects,
-// which a keyed archive of many entries has by the hundred thousand. Equal strings,
-// numbers and references are written once and shared, as the platform's writer does.
-// An empty result when the tree holds a kind of node this writer does not handle
-// (dates, data): the caller then uses libplist's writer.
-QByteArray write(plist_t root);
+// Builds a binary property list ("bplist00") object by object, in time linear in its
+// size. Objects are numbered in the order they are made; a container takes its number
+// when begun and receives its members' numbers when set, so a writer that walks a tree
+// depth first numbers it as the platform's writer does. Equal strings, numbers and
+// references are written once and shared.
+class Writer {
+public:
+    uint64_t string(const QString& text);
+    // A text the caller knows is never written again, through either call: it is not
+    // entered for sharing, which saves the hashing of every stored text.
+    uint64_t distinctString(const QString& text);
+    uint64_t integer(uint64_t bits);  // two's-complement patterns of negative values included
+    uint64_t real(double value);
+    uint64_t boolean(bool value);
+    uint64_t uid(uint64_t value);
+
+    uint64_t beginContainer();
+    void setArray(uint64_t array, std::span<const uint64_t> items);
+    // `keysThenValues` holds the keys' numbers followed by as many values' numbers.
+    void setDictionary(uint64_t dictionary, std::span<const uint64_t> keysThenValues);
+
+    QByteArray finish(uint64_t top) const;
+
+private:
+    struct Object {
+        uint64_t begin = 0;   // into bytes_ for a scalar, into refs_ for a container
+        uint64_t length = 0;  // bytes of a scalar; references of a container
+        uint8_t container = 0;  // 0, or the array or dictionary marker
+    };
+
+    uint64_t scalar(std::size_t begin);
+    uint64_t appendString(const QString& text);
+
+    std::vector<Object> objects_;
+    std::string bytes_;
+    std::vector<uint64_t> refs_;
+    QHash<QString, uint64_t> strings_;
+    std::unordered_map<uint64_t, uint64_t> integers_;
+    std::unordered_map<uint64_t, uint64_t> reals_;
+    std::unordered_map<uint64_t, uint64_t> uids_;
+    std::vector<uint64_t> smallUids_;  // the dense low references, indexed directly
+    uint64_t booleans_[2] = {UINT64_MAX, UINT64_MAX};
+};
 
 }  // namespace quorly::BinaryPlist

@@ -1,4 +1,5 @@
 #include "platform/ArchiveValue.h"
+#include "platform/BinaryPlistReader.h"
 #include "platform/KeyedArchive.h"
 #include "platform/TypedStream.h"
 
@@ -11,6 +12,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <cstring>
 #include <limits>
 
 using namespace quorly;
@@ -361,4 +363,139 @@ TEST(TypedStream, HostileStreamsGiveErrors)
         EXPECT_FALSE(r) << c.what;
         EXPECT_FALSE(r.error.isEmpty()) << c.what;
     }
+}
+
+namespace {
+
+// A binary property list laid out by hand: the objects in order, one-byte offsets, and
+// a trailer whose fields the caller may then spoil.
+QByteArray bplist(const std::vector<QByteArray>& objects, int refSize = 1, uint64_t top = 0)
+{
+    QByteArray out("bplist00");
+    QByteArray offsets;
+    for (const QByteArray& o : objects) {
+        offsets.append(char(out.size()));
+        out += o;
+    }
+    const auto tableOffset = uint64_t(out.size());
+    out += offsets;
+    out += QByteArray(6, '\0');
+    out.append(char(1)).append(char(refSize));
+    for (uint64_t field : {uint64_t(objects.size()), top, tableOffset})
+        for (int i = 7; i >= 0; --i)
+            out.append(char((field >> (8 * i)) & 0xff));
+    return out;
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char(v));
+    return b;
+}
+
+void setTrailerField(QByteArray& list, int at, uint64_t value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        list[list.size() - 32 + at + i] = char((value >> (8 * (width - 1 - i))) & 0xff);
+}
+
+}  // namespace
+
+TEST(BinaryPlist, ReadsEveryKindOfObjectInItsStoredWidths)
+{
+    // [ "ab", "é" in UTF-16, 2^64-1 in sixteen bytes, -2 in eight, 1.5f, true, UID 0x0102,
+    //   {"k": 5} ] with two-byte references.
+    const QByteArray list =
+        bplist({bytes({0xA8, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8}), bytes({0x52, 'a', 'b'}),
+                bytes({0x61, 0x00, 0xE9}),
+                bytes({0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+                bytes({0x13, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE}), bytes({0x22, 0x3F, 0xC0, 0, 0}),
+                bytes({0x09}), bytes({0x81, 0x01, 0x02}), bytes({0xD1, 0, 9, 0, 10}), bytes({0x51, 'k'}),
+                bytes({0x10, 5})},
+               2);
+    const auto table = PlistTable::readBinary(list);
+    ASSERT_TRUE(table);
+    const auto& top = table->at(table->top());
+    ASSERT_EQ(top.kind, PlistTable::Kind::Array);
+    ASSERT_EQ(top.count, 8u);
+    auto item = [&](int i) -> const PlistTable::Object& { return table->at(table->member(top, uint64_t(i))); };
+    EXPECT_EQ(table->string(item(0)), QStringLiteral("ab"));
+    EXPECT_EQ(table->string(item(1)), QStringLiteral("é"));
+    EXPECT_TRUE(item(2).bigUnsigned);
+    EXPECT_EQ(item(2).value, UINT64_MAX);
+    EXPECT_FALSE(item(3).bigUnsigned);
+    EXPECT_EQ(qint64(item(3).value), -2);
+    double real = 0;
+    std::memcpy(&real, &item(4).value, sizeof real);
+    EXPECT_EQ(real, 1.5);
+    EXPECT_EQ(item(5).kind, PlistTable::Kind::Bool);
+    EXPECT_EQ(item(6).value, 0x0102u);
+    const auto five = table->find(item(7), "k");
+    ASSERT_TRUE(five);
+    EXPECT_EQ(table->at(*five).value, 5u);
+}
+
+TEST(BinaryPlist, MalformedListsAreRefused)
+{
+    const QByteArray good = bplist({bytes({0xA1, 1}), bytes({0x51, 'x'})});
+    ASSERT_TRUE(PlistTable::readBinary(good));
+    auto spoilt = [&](int at, uint64_t value, int width) {
+        QByteArray b = good;
+        setTrailerField(b, at, value, width);
+        return b;
+    };
+    QByteArray offsetOutside = good;
+    offsetOutside[offsetOutside.size() - 32 - 1] = char(0x7F);
+    QByteArray offsetIntoHeader = good;
+    offsetIntoHeader[offsetIntoHeader.size() - 32 - 2] = char(3);
+
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"offset past the objects", offsetOutside},
+        {"offset into the header", offsetIntoHeader},
+        {"reference size 0", spoilt(7, 0, 1)},
+        {"reference size 9", spoilt(7, 9, 1)},
+        {"offset size 0", spoilt(6, 0, 1)},
+        {"object count 0", spoilt(8, 0, 8)},
+        {"object count overflowing the offset table", spoilt(8, uint64_t(1) << 62, 8)},
+        {"object count past the data", spoilt(8, 3, 8)},
+        {"top object outside the table", spoilt(16, 2, 8)},
+        {"offset table past the trailer", spoilt(24, UINT64_MAX - 4, 8)},
+        {"reference to no object", bplist({bytes({0xA1, 7})})},
+        {"array containing itself", bplist({bytes({0xA1, 0})})},
+        {"dictionary inside its own value", bplist({bytes({0xD1, 1, 2}), bytes({0x51, 'k'}), bytes({0xA1, 0})})},
+        {"key that is not text", bplist({bytes({0xD1, 1, 1}), bytes({0x10, 1})})},
+        {"count beyond the data", bplist({bytes({0x5F, 0x11, 0xFF, 0xFF, 'x'})})},
+        {"count with a real for its size", bplist({bytes({0x5F, 0x23, 0, 0, 0, 0, 0, 0, 0, 0})})},
+        {"UID of 9 bytes", bplist({bytes({0x88, 1, 2, 3, 4, 5, 6, 7, 8, 9})})},
+        {"unknown marker", bplist({bytes({0x70})})},
+        // A hundred offsets that all name one array of a hundred members: the members
+        // outnumber the bytes, the sign of a list made to multiply its reader's work.
+        {"containers laid over one another", [] {
+             std::vector<QByteArray> objects(102);
+             objects[0] = bytes({0xAF, 0x10, 100});
+             objects[1] = bytes({0xAF, 0x10, 100});
+             for (int i = 0; i < 100; ++i) {
+                 objects[0].append(char(i + 1));
+                 objects[1].append(char(101));
+             }
+             objects[101] = bytes({0x51, 'x'});
+             QByteArray b = bplist(objects);
+             for (int i = 2; i <= 100; ++i)
+                 b[b.size() - 32 - 102 + i] = char(8 + 103);
+             return b;
+         }()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(PlistTable::readBinary(c.bytes)) << c.what;
+        EXPECT_EQ(KeyedArchive::decode(c.bytes).error, QStringLiteral("The data is not a property list.")) << c.what;
+    }
+    // Every shortening of a real archive loses its trailer.
+    const QByteArray archive = KeyedArchive::encode(ArchiveValue::fromArray({str("a"), ArchiveValue::fromInteger(2)}));
+    for (qsizetype n = 0; n < archive.size(); ++n)
+        ASSERT_FALSE(KeyedArchive::decode(archive.left(n))) << n;
 }
