@@ -408,12 +408,14 @@ TEST_F(ControllerTest, MenuItemsFollowTheFrontWindow)
 
 TEST_F(ControllerTest, ReadOnlyPackageShowsTheMarkAndHidesTheChangingButtons)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may write into any folder";
     const QString package = makePackage("RO.qly", "r");
     QFile::setPermissions(package, QFile::ReadOwner | QFile::ExeOwner);
     DocumentWindowWidget* window = openWithPassword(package, "r");
     ASSERT_TRUE(window);
+    // Root may write into any folder, so there the document finds the package writable;
+    // the window's side of a read-only package is then shown by telling it directly.
+    if (::geteuid() == 0)
+        window->setWriteable(false);
     EXPECT_TRUE(window->readOnlyIcon()->isVisible());
     EXPECT_FALSE(window->addButton()->isVisible());
     EXPECT_FALSE(window->deleteButton()->isVisible());
