@@ -5,7 +5,7 @@
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "entries/desktop/EntryTableController.h"
 #include "entries/desktop/KTTableViewArray.h"
-#include "entries/desktop/PlainEntryDialog.h"
+#include "entries/desktop/EntryCallout.h"
 #include "login/WebsitePasswordManager.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
@@ -68,9 +68,9 @@ protected:
     {
         return table()->visualRect(table()->model()->index(row, column)).center();
     }
-    PlainEntryDialog* dialog() { return window->tableController()->plainEntryDialog(); }
-    // Answers the entry panel once it shows.
-    void whenEditing(std::function<void(PlainEntryDialog*)> answer)
+    PWDataCalloutView* dialog() { return window->tableController()->entryCallout()->pwDataCalloutView(); }
+    // Answers the entry callout once it shows.
+    void whenEditing(std::function<void(PWDataCalloutView*)> answer)
     {
         whenReady([this] { return dialog() && dialog()->isVisible(); },
                   [this, answer] { answer(dialog()); });
@@ -164,10 +164,10 @@ TEST_F(EntryWindow, WebsiteButtonOpensOnlyEntriesWithAnAddress)
 TEST_F(EntryWindow, AddThenCancelLeavesTheFileAsItWas)
 {
     const QStringList before = storedNames();
-    whenEditing([](PlainEntryDialog* panel) {
-        EXPECT_EQ(panel->nameField()->text(), "(New)");
-        EXPECT_FALSE(panel->defaultButton()->isEnabled());  // nothing changed yet
-        panel->otherButton()->click();
+    whenEditing([](PWDataCalloutView* panel) {
+        EXPECT_EQ(panel->nameText->text(), "(New)");
+        EXPECT_FALSE(panel->okButton->isEnabled());  // nothing changed yet
+        panel->cancelButton->click();
     });
     window->addButton()->click();
     EXPECT_EQ(names(), before);
@@ -176,13 +176,13 @@ TEST_F(EntryWindow, AddThenCancelLeavesTheFileAsItWas)
 
 TEST_F(EntryWindow, AddAndSaveSelectsTheEntryInItsPlace)
 {
-    whenEditing([](PlainEntryDialog* panel) {
-        panel->nameField()->selectAll();
-        QTest::keyClicks(panel->nameField(), "Mail");
-        EXPECT_FALSE(panel->defaultButton()->isEnabled());  // taken
-        EXPECT_TRUE(panel->nameExistsWarning()->isVisibleTo(panel));
-        QTest::keyClicks(panel->nameField(), "box");
-        panel->defaultButton()->click();
+    whenEditing([](PWDataCalloutView* panel) {
+        panel->nameText->selectAll();
+        QTest::keyClicks(panel->nameText, "Mail");
+        EXPECT_FALSE(panel->okButton->isEnabled());  // taken
+        EXPECT_TRUE(panel->nameExistsWarning->isVisibleTo(panel));
+        QTest::keyClicks(panel->nameText, "box");
+        panel->okButton->click();
     });
     window->addButton()->click();
     EXPECT_EQ(storedNames(), (QStringList{"Bank", "Mail", "Mailbox", "Zoo", "alpha"}));
@@ -200,10 +200,10 @@ TEST_F(EntryWindow, OpeningAfterAnotherCopyChangedTheFileEditsTheNewerEntry)
     test::writeEntriesFile(document->dataPath(), {early, bank}, "pw");
 
     QString shownPassword;
-    whenEditing([&](PlainEntryDialog* panel) {
-        shownPassword = panel->passwordField()->text();
-        QTest::keyClicks(panel->passwordField(), "!");
-        panel->defaultButton()->click();
+    whenEditing([&](PWDataCalloutView* panel) {
+        shownPassword = panel->passwordText->text();
+        QTest::keyClicks(panel->passwordText, "!");
+        panel->okButton->click();
     });
     table()->selectRowIndexes({0});
     QTest::keyClick(table(), Qt::Key_Return);

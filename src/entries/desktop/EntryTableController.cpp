@@ -4,7 +4,7 @@
 #include "entries/EntryListEdits.h"
 #include "entries/HoverText.h"
 #include "entries/desktop/DocumentWindowWidget.h"
-#include "entries/desktop/PlainEntryDialog.h"
+#include "entries/desktop/EntryCallout.h"
 #include "login/WebsitePasswordManager.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
@@ -15,10 +15,6 @@
 namespace quorly {
 
 namespace {
-
-const QString kMultiWrite = QStringLiteral(
-    "The password file has been changed by another program since it was read. "
-    "Save your changes anyway? The other changes will be lost.");
 
 // Until the login automation opens websites itself: the address gets "http://" unless
 // it names one of the schemes the program knows, and the default browser opens it.
@@ -39,6 +35,7 @@ EntryTableController::EntryTableController(DocumentWindowWidget* window, EntryLi
 {
     table_ = new KTTableViewArray(list, this, {EntryKey::Button, EntryKey::Path}, tableParent);
     table_->setObjectName(QStringLiteral("passwordTable"));
+    callout_ = new EntryCallout(window, list, table_);
     connect(table_, &KTTableViewArray::buttonClicked, this, [this] { goToURL(); });
     opener_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 }
@@ -56,10 +53,7 @@ bool EntryTableController::KTTableViewArrayAddEntry(KTTableViewArray*)
     window_->reloadList();
     const EntryRef added = list_->at(list_->size() - 1);
     selectEntry(added);
-    if (editor_)
-        editor_(added, true);
-    else
-        runPlainEditor(added, true);
+    runEditor(added, true);
     return true;
 }
 
@@ -68,10 +62,7 @@ void EntryTableController::KTTableViewArrayEditEntryAtIndex(KTTableViewArray*, i
     const EntryRef entry = chosenEntryAfterReread(row);
     if (!entry)
         return;
-    if (editor_)
-        editor_(entry, false);
-    else
-        runPlainEditor(entry, false);
+    runEditor(entry, false);
 }
 
 bool EntryTableController::confirmDelete(int count)
@@ -201,51 +192,12 @@ void EntryTableController::selectEntry(const EntryRef& entry)
     table_->scrollRowToVisible(row);
 }
 
-// The stand-in for the editor callout: the same rules for the name, the save button, a
-// file changed meanwhile, and a cancelled Add.
-void EntryTableController::runPlainEditor(const EntryRef& entry, bool creating)
+void EntryTableController::runEditor(const EntryRef& entry, bool creating)
 {
-    if (!window_)
-        return;
-    MyDocument* document = window_->document();
-    if (!plainDialog_)
-        plainDialog_ = new PlainEntryDialog(window_);
-
-    QSet<QString> taken;
-    for (int row = 0; row < list_->size(); ++row) {
-        const EntryRef& other = list_->at(row);
-        if (other != entry)
-            taken.insert(other->name());
-    }
-    if (!creating)
-        taken.remove(entry->name());  // an older duplicate of its name must not lock it
-    plainDialog_->load(*entry, taken, window_->isWriteable());
-    selectEntry(entry);
-
-    int code = runPanel(plainDialog_, window_);
-    if (!window_ || !document || !document->isOpen())
-        return;
-
-    if (code == RunLoop::OKCode && document->fileChanged() &&
-        window_->prompt(kMultiWrite, tr("Save"), tr("Cancel")) != RunLoop::OKCode)
-        code = RunLoop::CancelCode;
-
-    if (code != RunLoop::OKCode) {
-        if (creating) {
-            const int row = list_->indexOf(entry);
-            if (row >= 0)
-                list_->removeAt(row);
-            window_->reloadList();
-        }
-        return;
-    }
-    const Entry edited = plainDialog_->edited();
-    if (edited.name() != entry->name() && document->wpm())
-        document->wpm()->renameRecentWebsiteTitle(entry->name(), edited.name());
-    *entry = edited;  // the list's own object, so every reference to it sees the change
-    document->KTTableViewArrayChanged();
-    window_->reloadList();
-    selectEntry(entry);
+    if (editor_)
+        editor_(entry, creating);
+    else
+        callout_->runPWDataCalloutForEntry(entry, creating);
 }
 
 }  // namespace quorly

@@ -11,7 +11,7 @@
 namespace quorly {
 
 class DocumentWindowWidget;
-class PlainEntryDialog;
+class EntryCallout;
 
 // The document window's side of its entry table: the answers to the table's delegate
 // calls (add, open, delete confirmation, selection, save after a change, the website
@@ -31,10 +31,10 @@ public:
 
     KTTableViewArray* table() const { return table_; }
 
-    // The editor used for add and open; without one, a plain panel of the core fields.
+    // The editor used for add and open; without one, the entry editor callout.
     void setEditor(Editor editor) { editor_ = std::move(editor); }
     void setURLOpener(URLOpener opener) { opener_ = std::move(opener); }
-    PlainEntryDialog* plainEntryDialog() const { return plainDialog_; }
+    EntryCallout* entryCallout() const { return callout_; }
 
     // `editEntry:`: opens the one selected row.
     void editEntry();
@@ -64,7 +64,7 @@ private:
     // at `row` before that, or nullptr when it is gone.
     EntryRef chosenEntryAfterReread(int row);
     void goTo(const EntryRef& entry);
-    void runPlainEditor(const EntryRef& entry, bool creating);
+    void runEditor(const EntryRef& entry, bool creating);
     void selectEntry(const EntryRef& entry);
 
     QPointer<DocumentWindowWidget> window_;
@@ -72,7 +72,7 @@ private:
     KTTableViewArray* table_;
     Editor editor_;
     URLOpener opener_;
-    PlainEntryDialog* plainDialog_ = nullptr;
+    EntryCallout* callout_;
 };
 
 }  // namespace quorly
