@@ -1,0 +1,218 @@
+// The entry editor callout of a real document window over a real password file, driven
+// through its fields, buttons and keys.
+#include "entries/desktop/DocumentPanels.h"
+#include "entries/desktop/DocumentWindowWidget.h"
+#include "entries/desktop/EntryCallout.h"
+#include "entries/desktop/EntryTableController.h"
+#include "entries/desktop/KTTableViewArray.h"
+#include "login/WebsitePasswordManager.h"
+#include "platform/RunLoop.h"
+#include "store/FilePassword.h"
+#include "store/Globals.h"
+#include "store/MyDocument.h"
+#include "store/NewPasswordFile.h"
+
+#include "app/GuiDriver.h"
+#include "app/ScratchHome.h"
+#include "store/DocumentTestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace quorly;
+
+namespace {
+
+class EntryCalloutTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        package = scratch.home() + "/Callout.qly";
+        ASSERT_TRUE(createPasswordFile(package, "pw"));
+        gFramis = QStringLiteral("pw");
+        document = new MyDocument(package);
+        document->setRecordsLastFile(false);
+        window = new DocumentWindowWidget(document);
+        document->setWindow(window);
+        window->show();
+        document->windowControllerDidLoadNib();
+        ASSERT_TRUE(waitFor([&] { return document->isOpen(); }));
+        for (const char* name : {"Zoo", "Mail", "Bank", "alpha"}) {
+            Entry e = newEntryForAdd();
+            e.setName(QString::fromLatin1(name));
+            list().append(makeEntry(e));
+        }
+        list().at(1)->setString(EntryKey::WebsiteUserID2, "second");
+        ASSERT_TRUE(document->KTTableViewArrayChanged());  // Bank Mail Zoo alpha
+        window->reloadList();
+    }
+    void TearDown() override
+    {
+        window->close();
+        delete window;
+        delete document;
+        gWebsiteItem.reset();
+        clearGFramis();
+    }
+
+    EntryList& list() { return document->passwordArray(); }
+    EntryCallout* editor() { return window->tableController()->entryCallout(); }
+    PWDataCalloutView* view() { return editor()->pwDataCalloutView(); }
+    QStringList names() { return test::namesOf(list()); }
+    QStringList storedNames()
+    {
+        QStringList result;
+        for (const EntryRef& e : test::readEntriesFile(document->dataPath(), "pw").value_or(QList<EntryRef>{}))
+            result << e->name();
+        return result;
+    }
+    // Runs `answer` in the open callout, then opens it on row `row` (-1: Add).
+    void edit(int row, std::function<void(PWDataCalloutView*)> answer)
+    {
+        whenReady([this] { return editor()->isOpen() && view()->isVisible(); },
+                  [this, answer] { answer(view()); });
+        if (row < 0) {
+            window->addButton()->click();
+        } else {
+            window->table()->selectRowIndexes({row});
+            window->tableController()->editEntry();
+        }
+        EXPECT_FALSE(editor()->isOpen());
+    }
+    static void retype(QLineEdit* field, const QString& text)
+    {
+        field->setFocus();
+        field->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(field, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(field, text);
+    }
+
+    ScratchHome scratch;
+    QString package;
+    MyDocument* document = nullptr;
+    DocumentWindowWidget* window = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EntryCalloutTest, NewEntryKeepsItsNameOnlyAfterAnotherChangeAndWhileNoOtherHasIt)
+{
+    list().append(makeEntry(newEntryForAdd()));  // another "(New)"
+    ASSERT_TRUE(document->KTTableViewArrayChanged());
+    const QStringList before = storedNames();
+    edit(-1, [](PWDataCalloutView* v) {
+        EXPECT_EQ(v->nameText->text(), "(New)");
+        EXPECT_TRUE(v->nameExistsWarning->isVisibleTo(v));
+        QTest::keyClicks(v->urlText, "example.org");
+        EXPECT_FALSE(v->okButton->isEnabled());
+        QTest::keyClick(v->urlText, Qt::Key_Escape);
+    });
+    EXPECT_EQ(names(), before);
+    EXPECT_EQ(storedNames(), before);
+
+    list().removeAt(list().indexOfEqual(newEntryForAdd()));
+    ASSERT_TRUE(document->KTTableViewArrayChanged());
+    edit(-1, [](PWDataCalloutView* v) {
+        EXPECT_FALSE(v->nameExistsWarning->isVisibleTo(v));
+        EXPECT_FALSE(v->okButton->isEnabled());
+        QTest::keyClick(v->nameText, Qt::Key_Return);  // not saveable: stays open
+        QTest::keyClicks(v->urlText, "example.org");
+        EXPECT_TRUE(v->okButton->isEnabled());
+        QTest::keyClick(v->urlText, Qt::Key_Return);
+    });
+    EXPECT_EQ(storedNames(), (QStringList{"(New)", "Bank", "Mail", "Zoo", "alpha"}));
+    EXPECT_EQ(list().at(0)->string(EntryKey::WebsiteURL), "example.org");
+    EXPECT_EQ(window->table()->selectedRowIndexes(), QList<int>{0});
+}
+
+TEST_F(EntryCalloutTest, SaveFollowsTheDifferenceAndTheNameRules)
+{
+    document->wpm()->addRecentWebsiteMenuItemWithTitle("Bank");
+    edit(0, [](PWDataCalloutView* v) {
+        EXPECT_FALSE(v->okButton->isEnabled());  // opened, nothing changed
+        QTest::keyClicks(v->passwordText, "x");
+        EXPECT_TRUE(v->okButton->isEnabled());
+        QTest::keyClick(v->passwordText, Qt::Key_Backspace);
+        EXPECT_FALSE(v->okButton->isEnabled());  // typed and undone
+        retype(v->nameText, "Mail");
+        EXPECT_TRUE(v->nameExistsWarning->isVisibleTo(v));
+        EXPECT_FALSE(v->okButton->isEnabled());
+        retype(v->nameText, "");
+        EXPECT_TRUE(v->nameExistsWarning->isVisibleTo(v));
+        retype(v->nameText, "bank");  // only its case differs from its own name
+        EXPECT_FALSE(v->nameExistsWarning->isVisibleTo(v));
+        v->okButton->click();
+    });
+    EXPECT_EQ(storedNames(), (QStringList{"Mail", "Zoo", "alpha", "bank"}));
+    EXPECT_EQ(document->wpm()->recentWebsiteTitles(), QStringList{"bank"});
+    EXPECT_EQ(window->table()->selectedRowIndexes(), QList<int>{3});
+    EXPECT_EQ(gWebsiteItem, list().at(3));  // the list's own entry, not the edited copy
+}
+
+TEST_F(EntryCalloutTest, EmptiedSecondUserIDIsRemovedAndReadOnlyNeverSaves)
+{
+    edit(1, [](PWDataCalloutView* v) {
+        EXPECT_EQ(v->userID2Text->text(), "second");
+        retype(v->userID2Text, "");
+        v->okButton->click();
+    });
+    const auto stored = test::readEntriesFile(document->dataPath(), "pw");
+    ASSERT_TRUE(stored && stored->size() == 4);
+    EXPECT_FALSE(stored->at(1)->contains(EntryKey::WebsiteUserID2));
+    EXPECT_FALSE(list().at(1)->contains(EntryKey::WebsiteUserID2));
+
+    window->setWriteable(false);
+    edit(1, [](PWDataCalloutView* v) {
+        QTest::keyClicks(v->userID1Text, "someone");
+        EXPECT_FALSE(v->okButton->isEnabled());
+        v->cancelButton->click();
+    });
+    EXPECT_FALSE(list().at(1)->contains(EntryKey::WebsiteUserID));
+}
+
+TEST_F(EntryCalloutTest, FileChangedMeanwhileAsksBeforeWriting)
+{
+    // Another writer replaces the file while the callout is open; row 0 is opened.
+    auto changeAndSave = [&](const QString& otherName, int answer) {
+        edit(0, [&, answer](PWDataCalloutView* v) {
+            Entry other = newEntryForAdd();
+            other.setName(otherName);
+            test::writeEntriesFile(document->dataPath(), {other}, "pw");
+            QTest::keyClicks(v->passwordText, "!");
+            whenShown(window->promptPanel(), [this, answer] {
+                (answer == RunLoop::OKCode ? window->promptPanel()->defaultButton()
+                                           : window->promptPanel()->otherButton())->click();
+            });
+            v->okButton->click();
+        });
+    };
+    changeAndSave("Elsewhere", RunLoop::CancelCode);
+    EXPECT_EQ(storedNames(), QStringList{"Elsewhere"});  // the other writer's file stands
+    EXPECT_EQ(list().at(0)->string(EntryKey::WebsitePassword), "");
+
+    document->readPasswordFileDataIfChanged();  // row 0 is now "Elsewhere"
+    changeAndSave("Gone", RunLoop::OKCode);
+    EXPECT_EQ(storedNames(), QStringList{"Elsewhere"});  // the list in memory, written
+    EXPECT_EQ(list().at(0)->string(EntryKey::WebsitePassword), "!");
+}
+
+TEST_F(EntryCalloutTest, InactivityClosesTheCalloutAsACancel)
+{
+    FilePassword* password = FilePassword::of(document);
+    ASSERT_TRUE(password);
+    const QStringList before = storedNames();
+    edit(-1, [&](PWDataCalloutView* v) {
+        QTest::keyClicks(v->nameText, "Left");
+        // The 30 seconds after the user went to another program, shortened.
+        password->calloutTimer()->start(10, false);
+    });
+    EXPECT_EQ(names(), before);
+    EXPECT_EQ(storedNames(), before);
+    EXPECT_EQ(view()->parentWidget(), window);  // the view went home for the next callout
+}
