@@ -13,6 +13,7 @@
 #include "store/NewPasswordFile.h"
 
 #include "app/GuiDriver.h"
+#include "app/OpenInWindow.h"
 #include "app/ScratchHome.h"
 #include "store/DocumentTestSupport.h"
 
@@ -32,15 +33,7 @@ protected:
     void SetUp() override
     {
         package = scratch.home() + "/Callout.qly";
-        ASSERT_TRUE(createPasswordFile(package, "pw"));
-        gFramis = QStringLiteral("pw");
-        document = new MyDocument(package);
-        document->setRecordsLastFile(false);
-        window = new DocumentWindowWidget(document);
-        document->setWindow(window);
-        window->show();
-        document->windowControllerDidLoadNib();
-        ASSERT_TRUE(waitFor([&] { return document->isOpen(); }));
+        ASSERT_TRUE(openNewFileInWindow(package, "pw", document, window));
         for (const char* name : {"Zoo", "Mail", "Bank", "alpha"}) {
             Entry e = newEntryForAdd();
             e.setName(QString::fromLatin1(name));
@@ -52,11 +45,8 @@ protected:
     }
     void TearDown() override
     {
-        window->close();
-        delete window;
-        delete document;
+        closeWindowAndDocument(document, window);
         gWebsiteItem.reset();
-        clearGFramis();
     }
 
     EntryList& list() { return document->passwordArray(); }

@@ -12,6 +12,7 @@
 #include "store/desktop/FilePasswordWindow.h"
 
 #include "app/GuiDriver.h"
+#include "app/OpenInWindow.h"
 #include "app/ScratchHome.h"
 
 #include <QLabel>
@@ -34,26 +35,14 @@ protected:
         setKeychain(keys);
         Preferences::setInteger(PrefKey::PasswordPrompt, 1);
         package = scratch.home() + "/Home.qly";
-        ASSERT_TRUE(createPasswordFile(package, "pw"));
-        gFramis = QStringLiteral("pw");
-        document = new MyDocument(package);
-        document->setRecordsLastFile(false);
-        window = new DocumentWindowWidget(document);
-        document->setWindow(window);
-        window->show();
-        window->activateWindow();
-        document->windowControllerDidLoadNib();
-        ASSERT_TRUE(waitFor([&] { return document->isOpen(); }));
+        ASSERT_TRUE(openNewFileInWindow(package, "pw", document, window, Activate::Yes));
         password = FilePassword::of(document);
         ASSERT_NE(password, nullptr);
     }
     void TearDown() override
     {
-        window->close();
-        delete window;
-        delete document;
+        closeWindowAndDocument(document, window);
         setKeychain(nullptr);
-        clearGFramis();
     }
 
     // Types `text` into the password panel once it shows `message`, and presses OK.
