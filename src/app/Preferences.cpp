@@ -10,15 +10,6 @@ namespace quorly {
 
 namespace {
 
-QString storePath()
-{
-    // GenericConfigLocation follows $XDG_CONFIG_HOME and falls back to ~/.config.
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Quorly/Quorly.conf");
-}
-
 struct OpenStore {
     QString path;
     std::unique_ptr<QSettings> settings;
@@ -34,12 +25,21 @@ OpenStore& openStore()
 
 namespace Preferences {
 
+QString filePath()
+{
+    // GenericConfigLocation follows $XDG_CONFIG_HOME and falls back to ~/.config.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/Quorly/Quorly.conf");
+}
+
 QSettings& store()
 {
     // The path is looked up at every call so that a changed $HOME or $XDG_CONFIG_HOME
     // (tests use scratch folders) is honoured; the object is only replaced when it moved.
     OpenStore& current = openStore();
-    const QString path = storePath();
+    const QString path = filePath();
     if (!current.settings || current.path != path) {
         if (current.settings)
             current.settings->sync();

@@ -47,6 +47,10 @@ void remove(const QString& key);
 // Writes pending changes and rereads the file (after it was replaced on disk).
 void sync();
 
+// The store's file: $XDG_CONFIG_HOME (or ~/.config)/Quorly/Quorly.conf, looked up anew
+// at every call.
+QString filePath();
+
 }  // namespace Preferences
 
 }  // namespace quorly

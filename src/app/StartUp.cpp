@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -16,26 +15,20 @@ namespace StartUp {
 
 namespace {
 
-QString configFolder()
-{
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base;
-}
-
 constexpr qint64 kCommandControl = 0x1100;  // Command 0x100 + Control 0x1000
 
 }  // namespace
 
 QString preferencesFilePath()
 {
-    return configFolder() + QStringLiteral("/Quorly/Quorly.conf");
+    return Preferences::filePath();
 }
 
 QString earlierPreferencesFilePath()
 {
-    return configFolder() + QStringLiteral("/Marrowdenkeeper/Marrowdenkeeper.conf");
+    // The earlier product kept its file beside ours: <config>/Marrowdenkeeper/Marrowdenkeeper.conf.
+    const QDir ourFolder = QFileInfo(Preferences::filePath()).dir();
+    return QDir::cleanPath(ourFolder.absoluteFilePath(QStringLiteral("../Marrowdenkeeper/Marrowdenkeeper.conf")));
 }
 
 bool migrateEarlierPreferences()
