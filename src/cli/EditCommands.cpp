@@ -5,6 +5,7 @@
 
 #include "entries/EntryList.h"
 #include "login/WebsitePasswordManager.h"
+#include "store/DocumentMessages.h"
 #include "store/DocumentWindow.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
@@ -18,8 +19,7 @@ namespace quorly::cli {
 
 namespace {
 
-const QString kSaveFailed =
-    QStringLiteral("UNKNOWN ERROR: Your changes will show in the window, but be gone when you open the file.");
+const QString& kSaveFailed = DocumentMessages::SaveFailed;
 
 // The document's window on a terminal: messages go to stderr and are answered with
 // their default button; the password question is answered once with the password the
@@ -86,7 +86,7 @@ int withDocument(const Arguments& args, const std::function<int(MyDocument&)>& c
 {
     const QString path = args.positional.at(0);
     if (!QFileInfo(path).isDir() || packageFiles(path).format == PackageFormat::None) {
-        printError(QFileInfo::exists(path) ? QStringLiteral("%1: This is not a Quorly file.").arg(path)
+        printError(QFileInfo::exists(path) ? QStringLiteral("%1: %2").arg(path, DocumentMessages::NotAQuorlyFile)
                                            : QStringLiteral("%1: no such file or folder.").arg(path));
         return ExitNotQuorly;
     }

@@ -4,6 +4,7 @@
 #include "login/WebsitePasswordManager.h"
 #include "platform/Keychain.h"
 #include "platform/RunLoop.h"
+#include "store/DocumentMessages.h"
 #include "store/DocumentWindow.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
@@ -17,8 +18,8 @@ namespace quorly {
 namespace {
 
 const QString kOK = QStringLiteral("OK");
-const QString kEnterPassword = QStringLiteral("Enter Password:");
-const QString kPasswordIncorrect = QStringLiteral("PASSWORD INCORRECT. Please try again.");
+const QString& kEnterPassword = DocumentMessages::EnterPassword;
+const QString& kPasswordIncorrect = DocumentMessages::PasswordIncorrect;
 const QString kKeepInKeychain = QStringLiteral(
     "Choosing this option means that you will not have to enter your file password each time you open the "
     "file, but you must enter it now to enable the option:");

@@ -7,6 +7,7 @@
 #include "platform/RunLoop.h"
 #include "platform/TypedStream.h"
 #include "store/CipherEngine.h"
+#include "store/DocumentMessages.h"
 #include "store/DocumentWindow.h"
 #include "store/Globals.h"
 #include "store/PackageReader.h"
@@ -33,11 +34,10 @@ const QString kRecentWebsitesCopyPrefix = QStringLiteral("Recent Websites ");
 const QString kCurrentExtension = QStringLiteral(".qlyi");
 
 const QString kOK = QStringLiteral("OK");
-const QString kNotAQuorlyFile = QStringLiteral("This is not a Quorly file.");
-const QString kSaveFailed =
-    QStringLiteral("UNKNOWN ERROR: Your changes will show in the window, but be gone when you open the file.");
-const QString kEnterPassword = QStringLiteral("Enter Password:");
-const QString kPasswordIncorrect = QStringLiteral("PASSWORD INCORRECT. Please try again.");
+const QString& kNotAQuorlyFile = DocumentMessages::NotAQuorlyFile;
+const QString& kSaveFailed = DocumentMessages::SaveFailed;
+const QString& kEnterPassword = DocumentMessages::EnterPassword;
+const QString& kPasswordIncorrect = DocumentMessages::PasswordIncorrect;
 const QString kNoTempFolder = QStringLiteral(
     "This password file cannot be opened: Quorly could not make a private folder to work in (%1) "
     "The file has not been changed.");

@@ -3,6 +3,7 @@
 #include "platform/KeyedArchive.h"
 #include "platform/TypedStream.h"
 #include "store/CipherEngine.h"
+#include "store/DocumentMessages.h"
 #include "store/PasswordArchive.h"
 #include "store/TempFolder.h"
 
@@ -76,12 +77,12 @@ PackageContents readPackage(const QString& packagePath, const QString& framis)
     if (!info.isDir() || !info.isReadable() || !info.isExecutable())
         return fail(info.isDir() ? Status::Missing : Status::NotAQuorlyFile,
                     info.isDir() ? QStringLiteral("%1: the folder cannot be read.").arg(packagePath)
-                                 : QStringLiteral("%1: This is not a Quorly file.").arg(packagePath));
+                                 : QStringLiteral("%1: %2").arg(packagePath, DocumentMessages::NotAQuorlyFile));
 
     const PackageFiles files = packageFiles(packagePath);
     contents.format = files.format;
     if (files.format == PackageFormat::None)
-        return fail(Status::NotAQuorlyFile, QStringLiteral("%1: This is not a Quorly file.").arg(packagePath));
+        return fail(Status::NotAQuorlyFile, QStringLiteral("%1: %2").arg(packagePath, DocumentMessages::NotAQuorlyFile));
     if (!QFileInfo(files.dataPath).isReadable())
         return fail(Status::Missing, QStringLiteral("%1: the data file cannot be read.").arg(files.dataPath));
 
