@@ -13,6 +13,7 @@ namespace quorly {
 namespace {
 
 struct ModalSession {
+    const QObject* owner = nullptr;
     QEventLoop loop;
     std::optional<int> code;
 };
@@ -46,9 +47,10 @@ bool RunLoop::isPaused()
     return gPauseDepth > 0;
 }
 
-int RunLoop::runModal(const std::function<void()>& whenRunning)
+int RunLoop::runModal(const QObject* owner, const std::function<void()>& whenRunning)
 {
     ModalSession session;
+    session.owner = owner;
     gSessions.push_back(&session);
     emit instance()->modalRunStarted();
     if (whenRunning)
@@ -61,15 +63,27 @@ int RunLoop::runModal(const std::function<void()>& whenRunning)
     return code;
 }
 
-void RunLoop::stopModal(int code)
+void RunLoop::stopModal(const QObject* owner, int code)
 {
-    if (gSessions.empty())
+    // The innermost unanswered run of `owner`: a panel is shown once at a time, but a
+    // stale answer must not reach a later run of the same panel either.
+    for (auto it = gSessions.rbegin(); it != gSessions.rend(); ++it) {
+        ModalSession* session = *it;
+        if (session->owner != owner || session->code)
+            continue;
+        session->code = code;
+        // Exiting an outer loop while an inner one runs takes effect once the inner one
+        // has returned: the run waits for the runs started inside it.
+        session->loop.exit(code);
+        emit instance()->modalRunAnswered(owner);
         return;
-    ModalSession* innermost = gSessions.back();
-    if (innermost->code)
-        return;  // already stopping; the first answer counts
-    innermost->code = code;
-    innermost->loop.exit(code);
+    }
+}
+
+bool RunLoop::isRunning(const QObject* owner)
+{
+    return std::any_of(gSessions.begin(), gSessions.end(),
+                       [owner](const ModalSession* s) { return s->owner == owner && !s->code; });
 }
 
 void RunLoop::pause(int msec)

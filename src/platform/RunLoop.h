@@ -30,15 +30,21 @@ public:
     static int modalDepth();
     static bool inModalRun() { return modalDepth() > 0; }
 
-    // Runs a nested event loop until stopModal() or abortModal() ends it and returns the
-    // code given there. The caller shows its panel before (or in `whenRunning`, which is
-    // called once the loop is running) and hides it afterwards.
-    static int runModal(const std::function<void()>& whenRunning = {});
+    // Runs a nested event loop for `owner` (the panel, sheet or callout that waits for
+    // the answer) until stopModal(owner, ...) or abortModal(owner) ends it, and returns
+    // the code given there. The caller shows its panel before (or in `whenRunning`,
+    // which is called once the loop is running) and hides it afterwards.
+    static int runModal(const QObject* owner, const std::function<void()>& whenRunning = {});
 
-    // Ends the innermost modal run with `code` (1 from OK, 0 from Cancel). Without a run
-    // going on it does nothing, as stopping a modal session that does not exist does.
-    static void stopModal(int code);
-    static void abortModal() { stopModal(AbortCode); }
+    // Ends the run of `owner` with `code` (1 from OK, 0 from Cancel); the first answer
+    // counts. Panels are window-modal, so another window's panel may have started a run
+    // inside this one: then the answer is kept and the run returns as soon as the runs
+    // inside it have ended, never with another panel's answer. Without a run of `owner`
+    // it does nothing, as stopping a modal session that does not exist does.
+    static void stopModal(const QObject* owner, int code);
+    static void abortModal(const QObject* owner) { stopModal(owner, AbortCode); }
+    // Whether `owner` has a run going on that has not been answered yet.
+    static bool isRunning(const QObject* owner);
 
     // A pause of the main thread that keeps the windows painted: events are processed
     // for `msec` milliseconds but no user input is delivered and no timer of either mode
@@ -57,6 +63,9 @@ signals:
     void defaultModeResumed();
     // A modal run has started (the depth went up).
     void modalRunStarted();
+    // The run of `owner` has its answer; its panel can go even if the run itself still
+    // waits for runs started inside it.
+    void modalRunAnswered(const QObject* owner);
 
 private:
     RunLoop() = default;

@@ -259,7 +259,7 @@ void FilePassword::windowDidResignMain()
     promptForPasswordOption_ = int(std::clamp<qint64>(Preferences::integer(PrefKey::PasswordPrompt), -1, 1000000));
     if (promptForPasswordOption_ <= 0)
         return;
-    if (calloutOpen_ && calloutOpen_())
+    if (callout_ && callout_())
         calloutTimer_->start(msecFor(30), false);
     if (promptForPasswordOption_ == 1)
         setPromptForPassword();
@@ -297,7 +297,8 @@ void FilePassword::becomeCurrent()
 void FilePassword::removeCallout()
 {
     calloutTimer_->stop();
-    RunLoop::abortModal();
+    if (const QObject* callout = callout_ ? callout_() : nullptr)
+        RunLoop::abortModal(callout);
 }
 
 }  // namespace quorly

@@ -42,8 +42,9 @@ public:
     MyDocument* document() const { return document_; }
 
     void setChangePanel(ChangePanelFn panel) { changePanel_ = std::move(panel); }
-    // Whether an entry callout is open on the window (the editor says so once it exists).
-    void setCalloutOpen(std::function<bool()> open) { calloutOpen_ = std::move(open); }
+    // The entry callout open on the window, if any: the owner of its modal run (the
+    // editor tells once it exists).
+    void setCallout(std::function<const QObject*()> callout) { callout_ = std::move(callout); }
     // Called when the document has become the current one: the window refreshes the
     // controls that follow the selection.
     void setBecameCurrent(std::function<void()> refresh) { becameCurrent_ = std::move(refresh); }
@@ -66,7 +67,8 @@ public:
     void setPromptForPassword();
     void windowDidResignMain();
     void windowDidBecomeMain();
-    // The callout timer ran out: the running modal loop (the entry callout) is aborted.
+    // The callout timer ran out: the callout's modal run is aborted (not whatever panel
+    // of another window runs at that moment).
     void removeCallout();
 
     int promptForPasswordOption() const { return promptForPasswordOption_; }
@@ -82,7 +84,7 @@ private:
 
     QPointer<MyDocument> document_;
     ChangePanelFn changePanel_;
-    std::function<bool()> calloutOpen_;
+    std::function<const QObject*()> callout_;
     std::function<void()> becameCurrent_;
     std::chrono::milliseconds secondLength_{1000};
 

@@ -95,6 +95,36 @@ TEST(DocumentPanels, SheetOnAShownWindowFreeStandingPanelBeforeIt)
     EXPECT_EQ(panel.prompt(&window, "On the window.", "OK"), RunLoop::OKCode);
 }
 
+// Two document windows, each asking its own question (B's opened while A's waits). The
+// answer given in A's panel belongs to A: B's question stays open until B's own button.
+TEST(DocumentPanels, EachWindowsAnswerEndsOnlyItsOwnQuestion)
+{
+    QWidget windowA;
+    QWidget windowB;
+    windowA.show();
+    windowB.show();
+    PromptPanel panelA(&windowA);
+    PromptPanel panelB(&windowB);
+
+    int answerB = -5;
+    bool bStillAskedAfterA = false;
+    whenShown(&panelA, [&] {
+        whenShown(&panelB, [&] {
+            panelA.defaultButton()->click();  // A's "Delete" while B asks too
+            QApplication::processEvents();
+            bStillAskedAfterA = panelB.isVisible();
+            EXPECT_FALSE(panelA.isVisible());
+            panelB.otherButton()->click();
+        });
+        answerB = panelB.prompt(&windowB, "Delete the entry of B?", "Delete", "Cancel");
+    });
+    const int answerA = panelA.prompt(&windowA, "Delete the entry of A?", "Delete", "Cancel");
+    EXPECT_TRUE(bStillAskedAfterA);
+    EXPECT_EQ(answerB, RunLoop::CancelCode);
+    EXPECT_EQ(answerA, RunLoop::OKCode);
+    EXPECT_EQ(RunLoop::modalDepth(), 0);
+}
+
 TEST(DocumentPanels, OKDeliversTheTextStillBeingTypedAndCancelNothing)
 {
     QWidget window;
@@ -116,7 +146,7 @@ TEST(DocumentPanels, OKDeliversTheTextStillBeingTypedAndCancelNothing)
     EXPECT_FALSE(panel.ask(&window, "Enter Password:"));
 
     // An aborted run (the callout timer does this) is not an answer.
-    whenShown(&panel, [&] { RunLoop::abortModal(); });
+    whenShown(&panel, [&] { RunLoop::abortModal(&panel); });
     EXPECT_FALSE(panel.ask(&window, "Enter Password:"));
 }
 

@@ -272,21 +272,23 @@ TEST_F(FilePasswordTest, AskingAgain)
     // Coming back while another panel runs: the question waits for that panel's end.
     window->passwords = {kFixturePassword};
     int code = 0;
+    QObject otherPanel;
     QTimer::singleShot(0, [&] {
         password->windowDidBecomeMain();
         EXPECT_TRUE(window->passwordPrompts.isEmpty());
-        RunLoop::stopModal(RunLoop::OKCode);
+        RunLoop::stopModal(&otherPanel, RunLoop::OKCode);
     });
-    code = RunLoop::runModal();
+    code = RunLoop::runModal(&otherPanel);
     EXPECT_EQ(code, RunLoop::OKCode);
     ASSERT_TRUE(waitFor([&] { return !window->passwordPrompts.isEmpty(); }));
     EXPECT_EQ(gWebsiteDocument, document.get());
 
     // An open callout is ended 30 "seconds" after the window was left.
-    password->setCalloutOpen([] { return true; });
+    QObject callout;
+    password->setCallout([&]() -> const QObject* { return &callout; });
     password->windowDidResignMain();
     EXPECT_TRUE(password->calloutTimer()->isActive());
-    EXPECT_EQ(RunLoop::runModal(), RunLoop::AbortCode);
+    EXPECT_EQ(RunLoop::runModal(&callout), RunLoop::AbortCode);
 
     // Cancelling the question closes the document, which does not become current.
     window->passwords.clear();

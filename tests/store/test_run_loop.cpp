@@ -34,7 +34,8 @@ protected:
     // A modal run that lasts `msec`, then ends with `code`.
     static int modalFor(int msec, int code = 1)
     {
-        return RunLoop::runModal([=] { QTimer::singleShot(msec, [=] { RunLoop::stopModal(code); }); });
+        static QObject panel;
+        return RunLoop::runModal(&panel, [=] { QTimer::singleShot(msec, [=] { RunLoop::stopModal(&panel, code); }); });
     }
 };
 
@@ -42,25 +43,54 @@ TEST_F(RunLoopTest, CodesOfOkCancelAbortAndNesting)
 {
     EXPECT_EQ(modalFor(0, 1), 1);
     EXPECT_EQ(modalFor(0, 0), 0);
-    EXPECT_EQ(RunLoop::runModal([] { RunLoop::abortModal(); }), RunLoop::AbortCode);
+    QObject a;
+    QObject b;
+    EXPECT_EQ(RunLoop::runModal(&a, [&] { RunLoop::abortModal(&a); }), RunLoop::AbortCode);
 
-    // A stop ends only the innermost run; the outer one goes on until its own stop.
     int inner = -5;
     int depthInside = 0;
-    const int outer = RunLoop::runModal([&] {
-        inner = RunLoop::runModal([&] {
+    const int outer = RunLoop::runModal(&a, [&] {
+        inner = RunLoop::runModal(&b, [&] {
             depthInside = RunLoop::modalDepth();
-            RunLoop::stopModal(0);
+            RunLoop::stopModal(&b, 0);
         });
         EXPECT_EQ(RunLoop::modalDepth(), 1);
-        RunLoop::stopModal(1);
+        RunLoop::stopModal(&a, 1);
     });
     EXPECT_EQ(inner, 0);
     EXPECT_EQ(outer, 1);
     EXPECT_EQ(depthInside, 2);
     EXPECT_EQ(RunLoop::modalDepth(), 0);
 
-    RunLoop::stopModal(1);  // no run: nothing happens
+    RunLoop::stopModal(&a, 1);  // no run: nothing happens
+    EXPECT_EQ(RunLoop::modalDepth(), 0);
+}
+
+// Two windows, each with its panel waiting: window A's panel ran first, B's inside it.
+// The answer to A must end A's run, never B's, and B's own answer still ends B's.
+TEST_F(RunLoopTest, AnOuterPanelsAnswerWaitsForTheInnerRunAndNeverEndsIt)
+{
+    QObject a;
+    QObject b;
+    int inner = -5;
+    bool aWaitedForB = false;
+    bool answeredA = false;
+    QObject::connect(RunLoop::instance(), &RunLoop::modalRunAnswered, &a,
+                     [&](const QObject* owner) { answeredA = answeredA || owner == &a; });
+    const int outer = RunLoop::runModal(&a, [&] {
+        inner = RunLoop::runModal(&b, [&] {
+            RunLoop::stopModal(&a, 1);  // A's OK, pressed while B's question is open
+            EXPECT_TRUE(RunLoop::isRunning(&b));
+            EXPECT_FALSE(RunLoop::isRunning(&a));
+            RunLoop::stopModal(&a, 0);  // a second press counts no more
+            QTimer::singleShot(30, [&] { RunLoop::stopModal(&b, 0); });
+        });
+        aWaitedForB = true;
+    });
+    EXPECT_TRUE(answeredA);
+    EXPECT_TRUE(aWaitedForB);
+    EXPECT_EQ(inner, 0);
+    EXPECT_EQ(outer, 1);
     EXPECT_EQ(RunLoop::modalDepth(), 0);
 }
 
@@ -76,11 +106,12 @@ TEST_F(RunLoopTest, DefaultModeTickInsideModalRunIsHeldAndFiredOnceAfterIt)
     timer.start(10, true);
     bool firedBeforeRunEnded = false;
     // Several ticks fall into this run; nested runs included.
-    RunLoop::runModal([&] {
+    QObject panel;
+    RunLoop::runModal(&panel, [&] {
         modalFor(60);
         QTimer::singleShot(60, [&] {
             firedBeforeRunEnded = fired > 0;
-            RunLoop::stopModal(1);
+            RunLoop::stopModal(&panel, 1);
         });
     });
     EXPECT_FALSE(firedBeforeRunEnded);
@@ -130,10 +161,11 @@ TEST_F(RunLoopTest, ModalPanelModeTimerFiresOnlyInsideARun)
     modalFor(40);
     EXPECT_GE(fired, 2);
 
-    // The callout timer's use: a one-shot that aborts the running panel.
-    ModalPanelModeTimer abortTimer([] { RunLoop::abortModal(); });
+    // The callout timer's use: a one-shot that aborts the callout's run.
+    QObject callout;
+    ModalPanelModeTimer abortTimer([&] { RunLoop::abortModal(&callout); });
     abortTimer.start(10, false);
-    EXPECT_EQ(RunLoop::runModal(), RunLoop::AbortCode);
+    EXPECT_EQ(RunLoop::runModal(&callout), RunLoop::AbortCode);
 
     // A one-shot whose moment falls outside a run is dropped, not kept for the next run.
     int late = 0;
@@ -152,9 +184,10 @@ TEST_F(RunLoopTest, PauseHoldsEveryTimer)
     ModalPanelModeTimer m([&] { ++modalFired; });
     d.start(5, true);
     m.start(5, true);
-    RunLoop::runModal([] {
+    QObject panel;
+    RunLoop::runModal(&panel, [&] {
         RunLoop::pause(40);
-        RunLoop::stopModal(1);
+        RunLoop::stopModal(&panel, 1);
     });
     EXPECT_EQ(modalFired, 0);
     RunLoop::pause(30);

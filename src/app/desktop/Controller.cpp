@@ -260,7 +260,7 @@ void Controller::openDocument()
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setLabelText(QFileDialog::Accept, tr("Open"));
-    connect(&dialog, &QDialog::finished, this, [](int result) { RunLoop::stopModal(result); });
+    connect(&dialog, &QDialog::finished, this, [&dialog](int result) { RunLoop::stopModal(&dialog, result); });
     if (runPanel(&dialog, nullptr) != RunLoop::OKCode)
         return;
     const QString path = dialog.selectedFiles().value(0);
@@ -308,14 +308,14 @@ void Controller::terminate()
         quitApplication_();
 }
 
-void Controller::OK()
+void Controller::OK(const QWidget* sender)
 {
-    panelOK();
+    panelOK(sender);
 }
 
-void Controller::Cancel()
+void Controller::Cancel(const QWidget* sender)
 {
-    panelCancel();
+    panelCancel(sender);
 }
 
 void Controller::showAbout()

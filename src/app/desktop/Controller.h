@@ -73,9 +73,10 @@ public:
     // starts on a later pass of the event loop.
     MyDocument* openDocumentWithContentsOfFile(const QString& path);
 
-    // `OK:` and `Cancel:` of the application-modal panels.
-    void OK();
-    void Cancel();
+    // `OK:` and `Cancel:` of the application-modal panels: each ends the run of the
+    // panel that holds the sender (the button pressed).
+    void OK(const QWidget* sender);
+    void Cancel(const QWidget* sender);
 
     // The open documents' windows, oldest first, and the one the menus act on.
     QList<DocumentWindowWidget*> windows() const;

@@ -108,8 +108,8 @@ CreatePasswordFilePanel::CreatePasswordFilePanel(QObject* parent) : QObject(pare
 
     // Both end through the run-loop layer: the dialogs close themselves, their result
     // ends the run.
-    connect(dialog_, &QDialog::finished, this, [](int result) { RunLoop::stopModal(result); });
-    connect(alert_, &QDialog::finished, this, [](int) { RunLoop::stopModal(RunLoop::OKCode); });
+    connect(dialog_, &QDialog::finished, this, [this](int result) { RunLoop::stopModal(dialog_, result); });
+    connect(alert_, &QDialog::finished, this, [this](int) { RunLoop::stopModal(alert_, RunLoop::OKCode); });
 }
 
 CreatePasswordFilePanel::~CreatePasswordFilePanel()

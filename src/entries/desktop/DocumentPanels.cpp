@@ -39,20 +39,27 @@ int runPanel(QDialog* panel, QWidget* window)
         const QRect frame = window->geometry();
         panel->move(frame.x() + (frame.width() - panel->width()) / 2, frame.y() + 24);
     }
-    const int code = RunLoop::runModal([panel] {
+    // Answered while a panel of another window still runs inside this run: it goes at
+    // once, and the run returns when the other one has ended.
+    const QMetaObject::Connection answered =
+        QObject::connect(RunLoop::instance(), &RunLoop::modalRunAnswered, panel, [panel](const QObject* owner) {
+            if (owner == panel)
+                panel->hide();
+        });
+    const int code = RunLoop::runModal(panel, [panel] {
         panel->show();
         panel->raise();
         panel->activateWindow();
     });
+    QObject::disconnect(answered);
     panel->hide();
     return code;
 }
 
-void panelOK()
+void panelOK(const QWidget* sender)
 {
-    QWidget* key = QApplication::activeWindow();
-    QWidget* focus = key ? key->focusWidget() : QApplication::focusWidget();
-    if (focus) {
+    const QWidget* panel = sender->window();
+    if (QWidget* focus = panel->focusWidget()) {
         // A spin box keeps typed text uncommitted until it is interpreted; an item view's
         // open editor commits when it loses the focus. Line edits are always current.
         if (auto* spin = qobject_cast<QAbstractSpinBox*>(focus))
@@ -66,12 +73,12 @@ void panelOK()
         if (auto* line = qobject_cast<QLineEdit*>(focus))
             emit line->editingFinished();
     }
-    RunLoop::stopModal(RunLoop::OKCode);
+    RunLoop::stopModal(panel, RunLoop::OKCode);
 }
 
-void panelCancel()
+void panelCancel(const QWidget* sender)
 {
-    RunLoop::stopModal(RunLoop::CancelCode);
+    RunLoop::stopModal(sender->window(), RunLoop::CancelCode);
 }
 
 DocumentPanel::DocumentPanel(QWidget* parent) : QDialog(parent)
@@ -108,8 +115,8 @@ DocumentPanel::DocumentPanel(QWidget* parent) : QDialog(parent)
     buttons->addWidget(defaultButton_);
     layout->addLayout(buttons);
 
-    connect(defaultButton_, &QPushButton::clicked, this, [] { panelOK(); });
-    connect(otherButton_, &QPushButton::clicked, this, [] { panelCancel(); });
+    connect(defaultButton_, &QPushButton::clicked, this, [this] { panelOK(this); });
+    connect(otherButton_, &QPushButton::clicked, this, [this] { panelCancel(this); });
 }
 
 void DocumentPanel::setMessage(const QString& message)
@@ -144,9 +151,9 @@ void DocumentPanel::reject()
     // Escape or the window manager's close button. With only one button there is no
     // second choice to give: the one button answers, as the panel offered nothing else.
     if (otherButton_->isHidden())
-        RunLoop::stopModal(RunLoop::OKCode);
+        RunLoop::stopModal(this, RunLoop::OKCode);
     else
-        panelCancel();
+        panelCancel(this);
 }
 
 PromptPanel::PromptPanel(QWidget* parent) : DocumentPanel(parent)

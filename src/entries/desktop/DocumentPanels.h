@@ -19,11 +19,13 @@ namespace quorly {
 // panel is hidden again before this returns, so it can be reused.
 int runPanel(QDialog* panel, QWidget* window);
 
-// `OK:`: ends the editing of the field that has the keyboard focus in the active window,
-// so that what is being typed reaches its value, then stops the running panel with 1.
-void panelOK();
-// `Cancel:`: stops the running panel with 0; field editing is left as it is.
-void panelCancel();
+// `OK:`: ends the editing of the field that has the keyboard focus in the sender's
+// panel, so that what is being typed reaches its value, then stops that panel's run
+// with 1. Only the panel whose button was pressed answers: another window's panel that
+// runs at the same time keeps waiting for its own.
+void panelOK(const QWidget* sender);
+// `Cancel:`: stops the sender's panel's run with 0; field editing is left as it is.
+void panelCancel(const QWidget* sender);
 
 // The base of the document's small panels: a wrapped message above the panel's own
 // fields, and a default button (OK:) with an optional second one (Cancel:). Closing the

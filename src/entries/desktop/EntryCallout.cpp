@@ -341,19 +341,19 @@ void EntryCallout::removeCallout()
     if (FilePassword* password = FilePassword::of(document))
         password->removeCallout();
     else if (callout_)
-        RunLoop::abortModal();
+        RunLoop::abortModal(callout_);
 }
 
 void EntryCallout::OK()
 {
     if (callout_ && view_->okButton->isEnabled())
-        RunLoop::stopModal(RunLoop::OKCode);
+        RunLoop::stopModal(callout_, RunLoop::OKCode);
 }
 
 void EntryCallout::Cancel()
 {
     if (callout_)
-        RunLoop::stopModal(RunLoop::CancelCode);
+        RunLoop::stopModal(callout_, RunLoop::CancelCode);
 }
 
 void EntryCallout::selectEntry(const EntryRef& entry)
@@ -424,11 +424,11 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
 
     FilePassword* password = FilePassword::of(document);
     if (password)
-        password->setCalloutOpen([this] { return isOpen(); });
+        password->setCallout([this]() -> const QObject* { return callout_; });
 
     view_->nameText->setFocus();
     view_->nameText->selectAll();
-    int code = RunLoop::runModal([this] {
+    int code = RunLoop::runModal(callout_, [this] {
         if (!callout_)
             return;
         callout_->show();
