@@ -1,5 +1,6 @@
 #include "login/WebsitePasswordManager.h"
 
+#include "login/KeystrokeSynthesis.h"
 #include "login/LoginOptions.h"
 #include "login/RecentWebsitesMenu.h"
 #include "store/MyDocument.h"
@@ -30,6 +31,7 @@ bool ownedByOther(RecentWebsitesMenu* menu, const WebsitePasswordManager* self)
 WebsitePasswordManager::WebsitePasswordManager(MyDocument* document)
     : QObject(document), document_(document)
 {
+    theTypeSpeed = -1;
 }
 
 WebsitePasswordManager::~WebsitePasswordManager() = default;

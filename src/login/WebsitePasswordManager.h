@@ -9,13 +9,16 @@
 
 namespace quorly {
 
+class DefaultModeTimer;
 class LoginOptions;
 class MyDocument;
 class RecentWebsitesMenu;
 
 // The website-login controller of one document. This is its core: the document's list
 // of recent-website titles (index 0 the most recent, at most 20) and the menu that
-// shows it. Every change of the list is saved through the controller's own document.
+// shows it, and the fill sequences that enter the current entry (gWebsiteItem) into
+// the browser (FillSequences.cpp). Every change of the list is saved through the
+// controller's own document.
 class WebsitePasswordManager : public QObject {
     Q_OBJECT
 public:
@@ -54,7 +57,25 @@ public:
     // (merging the titles of a copy of the stored list). Returns whether it saved.
     bool addRecentWebsiteTitles(const QStringList& titles);
 
+    // The fill sequences. `fromHotKey` is false when the program starts the sequence by
+    // itself (after opening a website): the cursor is not in the page yet, so the
+    // entry's TABs lead it there.
+    void handleUserIDFromHotkey(bool fromHotKey);
+    void pasteUserIDFromHotkey(bool fromHotKey);
+    void pastePasswordFromHotkey(bool fromHotKey);
+    // Targets of the one-shot timers of the built-in browser's sequences.
+    void pastePasswordFromTimer();
+    void pasteNextPageFromTimer();
+    void clearCurrentScrapFromTimer();
+
+    // The floating panels (the password shown is the current entry's).
+    void showFloatingPassword();
+    void hideFloatingPassword();
+    void showFloatingWarning();
+    void hideFloatingWarning();
+
 private:
+    void scheduleOnce(int msec, void (WebsitePasswordManager::*target)());
     void putOnTop(const QString& title);
     void showInMenu();
     bool save();
@@ -63,6 +84,7 @@ private:
     RecentWebsitesMenu* recentWebsiteMenu_ = nullptr;  // the menu last filled; not owned
     QStringList recentWebsiteTitles_;
     std::unique_ptr<LoginOptions> loginOptions_;
+    DefaultModeTimer* hidePasswordTimer_ = nullptr;
 };
 
 }  // namespace quorly
