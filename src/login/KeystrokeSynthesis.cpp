@@ -35,10 +35,11 @@ std::chrono::milliseconds pageLoadDelay()
     return std::chrono::milliseconds(seconds * 1000);
 }
 
-void typeString(const QString& text)
+namespace {
+
+void typeWithPause(const QString& text, std::chrono::microseconds pause)
 {
     KeySink& sink = keySink();
-    const std::chrono::microseconds pause = typingPause(theTypeSpeed);
     // The length is read again before each character, as the text may be the entry's
     // own value.
     for (qsizetype i = 0; i < text.size();) {
@@ -57,6 +58,13 @@ void typeString(const QString& text)
     sink.endOfText();
 }
 
+}  // namespace
+
+void typeString(const QString& text)
+{
+    typeWithPause(text, typingPause(theTypeSpeed));
+}
+
 void pasteString(const QString& text)
 {
     sequencePause(std::chrono::seconds(1));
@@ -65,7 +73,7 @@ void pasteString(const QString& text)
     // Left to us: a layout with no key for "v" in any of its groups cannot paste with
     // Control+V, so the text is typed instead; the login still happens.
     if (gPasteCode < 0) {
-        typeString(text);
+        typeWithPause(text, std::chrono::microseconds(0));  // as fast as a paste
         return;
     }
     clipboard().putSecret(text);

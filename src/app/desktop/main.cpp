@@ -1,6 +1,7 @@
 // quorly: the desktop program.
 #include "app/desktop/AppIcon.h"
 #include "app/desktop/Controller.h"
+#include "app/desktop/LoginServices.h"
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "platform/Keychain.h"
 #include "platform/RunLoop.h"
@@ -143,6 +144,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    preferX11Windows();
     QApplication app(argc, argv);
     nameApplication();
     QApplication::setApplicationDisplayName(QStringLiteral("Quorly"));
@@ -156,6 +158,7 @@ int main(int argc, char** argv)
     setKeychain(std::make_shared<SecretServiceKeychain>());
 
     Controller controller;
+    controller.setHotKeyInstaller(installLoginServices());
     controller.awakeFromNib();
     closeDocumentsOnSignals(&controller);
     if (parser.isSet(screenshot))
