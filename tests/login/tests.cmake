@@ -27,3 +27,15 @@ target_link_libraries(test_login_x11 PRIVATE quorly_desktop Qt6::Test GTest::gte
 add_dependencies(test_login_x11 quorly_key_recorder)
 gtest_discover_tests(test_login_x11 DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=xcb")
+
+# The end-to-end login: the real program, Debian's chromium and a window manager under
+# the test services' X server (skipped without them). Serial, like every X11 test.
+add_executable(test_login_chromium ${CMAKE_CURRENT_LIST_DIR}/test_login_chromium.cpp)
+target_compile_options(test_login_chromium PRIVATE ${QUORLY_WARNINGS})
+target_include_directories(test_login_chromium PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+target_compile_definitions(test_login_chromium PRIVATE QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}"
+                                                       QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
+target_link_libraries(test_login_chromium PRIVATE Qt6::Network GTest::gtest_main)
+add_dependencies(test_login_chromium quorly quorly-cli)
+gtest_discover_tests(test_login_chromium DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT 240)
