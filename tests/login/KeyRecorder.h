@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 
 namespace quorly::test {
@@ -48,6 +49,8 @@ public:
     unsigned long window() const { return window_; }
     const QString& text() const { return text_; }
     int changes() const { return changes_; }
+    // When the last change was read from the window's program.
+    std::chrono::steady_clock::time_point changedAt() const { return changedAt_; }
 
     // Gives the window the keyboard focus and waits until the server says it has it.
     void focus() const { xdotool({"windowfocus", "--sync", QString::number(window_)}); }
@@ -57,14 +60,16 @@ public:
         return spinUntil([&] { return text_ == expected; }, msec);
     }
     // Puts `text` on the clipboard from this other program.
-    bool copy(const QString& text)
+    bool copy(const QString& text) { return command("copy " + text.toUtf8()); }
+
+private:
+    bool command(const QByteArray& line)
     {
         done_ = false;
-        process_.write("copy " + text.toUtf8() + "\n");
+        process_.write(line + "\n");
         return spinUntil([this] { return done_; });
     }
 
-private:
     void read()
     {
         while (process_.canReadLine()) {
@@ -74,6 +79,7 @@ private:
             else if (line.startsWith("text ")) {
                 text_ = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
                 ++changes_;
+                changedAt_ = std::chrono::steady_clock::now();
             } else if (line == "done")
                 done_ = true;
         }
@@ -83,6 +89,7 @@ private:
     unsigned long window_ = 0;
     QString text_;
     int changes_ = 0;
+    std::chrono::steady_clock::time_point changedAt_;
     bool done_ = false;
 };
 

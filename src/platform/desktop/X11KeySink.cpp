@@ -55,6 +55,7 @@ void X11KeySink::beginSequence()
 {
     stopped_ = false;
     heldKeyWaitUsed_ = false;
+    keyboardChecked_ = false;
     heldKeyClock_.invalidate();
     loadKeymap();
     target_ = focusedTopLevel(&lastFocus_);
@@ -153,11 +154,18 @@ bool X11KeySink::readyForKey()
 {
     if (stopped_)
         return false;
-    waitForQuietKeyboard();
-    if (!focusUnchanged())
-        return false;
     XkbStateRec state{};
     XkbGetState(connection_.display(), XkbUseCoreKbd, &state);
+    // The whole keyboard is looked at before the first key (the hot key's own key may
+    // still be down); after that a modifier held down is what would do harm.
+    constexpr unsigned heldModifiers = ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
+    if (!keyboardChecked_ || (state.base_mods & heldModifiers)) {
+        keyboardChecked_ = true;
+        waitForQuietKeyboard();
+        XkbGetState(connection_.display(), XkbUseCoreKbd, &state);
+    }
+    if (!focusUnchanged())
+        return false;
     const unsigned locks = state.locked_mods & ~unsigned(ShiftMask | ControlMask);
     if (locks != strokesLocks_ || state.group != strokesGroup_)
         buildStrokes(locks, state.group);

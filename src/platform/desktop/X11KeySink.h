@@ -73,6 +73,7 @@ private:
     unsigned long lastFocus_ = 0;
     QElapsedTimer heldKeyClock_;
     bool heldKeyWaitUsed_ = false;
+    bool keyboardChecked_ = false;
 
     XkbDescPtr keymap_ = nullptr;
     QHash<unsigned long, Stroke> strokes_;
