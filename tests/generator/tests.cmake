@@ -1,0 +1,2 @@
+quorly_unit_test(NAME test_generator SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_generate_password.cpp)
