@@ -1,6 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/Preferences.h"
+#include "generator/GeneratePassword.h"
 #include "store/TempFolder.h"
 
 #include <QDir>
@@ -86,6 +87,13 @@ void normaliseGeneratedPasswordLength()
 {
     Preferences::setInteger(PrefKey::GeneratedPasswordLength,
                             normalisedPasswordLength(Preferences::integer(PrefKey::GeneratedPasswordLength)));
+}
+
+QList<int> offeredPasswordLengths()
+{
+    // Decided here: past 24 the steps widen, up to the longest password the generator
+    // serves.
+    return {8, 12, 16, 20, 24, 32, 48, 64, int(PasswordLength::Maximum)};
 }
 
 void applyPreferenceStartUp()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,9 @@ void writeFirstRunDefaults();
 // The generated-password length brought onto the lengths the preferences panel offers.
 qint64 normalisedPasswordLength(qint64 stored);
 void normaliseGeneratedPasswordLength();
+// The lengths the pop-ups offer for a generated password, shortest first: the preferences
+// panel's and the generator callout's. The normalisation keeps each of them.
+QList<int> offeredPasswordLengths();
 
 // Migration, defaults and length in their start-up order.
 void applyPreferenceStartUp();
