@@ -13,6 +13,7 @@
 #include "store/NewPasswordFile.h"
 
 #include "app/GuiDriver.h"
+#include "entries/EditInCallout.h"
 #include "app/OpenInWindow.h"
 #include "app/ScratchHome.h"
 #include "store/DocumentTestSupport.h"
@@ -63,14 +64,7 @@ protected:
     // Runs `answer` in the open callout, then opens it on row `row` (-1: Add).
     void edit(int row, std::function<void(PWDataCalloutView*)> answer)
     {
-        whenReady([this] { return editor()->isOpen() && view()->isVisible(); },
-                  [this, answer] { answer(view()); });
-        if (row < 0) {
-            window->addButton()->click();
-        } else {
-            window->table()->selectRowIndexes({row});
-            window->tableController()->editEntry();
-        }
+        editInCallout(window, row, [this, answer] { answer(view()); });
         EXPECT_FALSE(editor()->isOpen());
     }
     static void retype(QLineEdit* field, const QString& text)

@@ -4,6 +4,7 @@
 #include "entries/EntryListEdits.h"
 #include "entries/EntrySearch.h"
 #include "entries/desktop/DocumentPanels.h"
+#include "entries/desktop/EntryCallout.h"
 #include "entries/desktop/EntryTableController.h"
 #include "entries/desktop/KTTableViewArray.h"
 #include "login/WebsitePasswordManager.h"
@@ -174,7 +175,14 @@ void DocumentWindowWidget::selectionDidChange()
     duplicateButton_->setEnabled(one && writeable_);
     deleteButton_->setEnabled(!rows.isEmpty() && writeable_);
     addButton_->setEnabled(writeable_ && hasCommand(QStringLiteral("newEntry:")));
-    if (one)
+    // While the editor is open its working copy stays the current entry, whatever the
+    // window's coming back to the front reselects: the login automation and the
+    // generator act on what the editor shows, and nothing reaches the list's entry
+    // before a save.
+    const EntryCallout* editor = tableController_ ? tableController_->entryCallout() : nullptr;
+    if (editor && editor->isOpen())
+        gWebsiteItem = editor->editedEntry();
+    else if (one)
         gWebsiteItem = entries_->at(rows.first());
     else if (isActiveWindow())
         gWebsiteItem.reset();

@@ -3,6 +3,7 @@
 #include "entries/EntryCalloutRules.h"
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "entries/desktop/KTTableViewArray.h"
+#include "generator/desktop/PasswordGeneratorCallout.h"
 #include "login/WebsitePasswordManager.h"
 #include "platform/RunLoop.h"
 #include "store/FilePassword.h"
@@ -113,12 +114,7 @@ PWDataCalloutView::PWDataCalloutView(QWidget* parent) : QWidget(parent)
     generateButton = new QPushButton(tr("Generate"), this);
     generateButton->setObjectName(QStringLiteral("generateButton"));
     generateButton->setAutoDefault(false);
-    generateButton->setEnabled(false);  // until there is a password generator
     grid->addWidget(generateButton, row++, 4);
-    includeSpecialsSwitch = new QCheckBox(tr("Include special characters"), this);
-    includeSpecialsSwitch->setObjectName(QStringLiteral("includeSpecialsSwitch"));
-    includeSpecialsSwitch->setEnabled(false);
-    grid->addWidget(includeSpecialsSwitch, row++, 1, 1, 4);
 
     auto* options = new QGroupBox(tr("Login"), this);
     auto* optionGrid = new QGridLayout(options);
@@ -184,10 +180,6 @@ void PWDataCalloutView::showControls(const LoginOptionControls& c)
     showPopUp(passwordTabs, c.passwordTabs);
     showCheckBox(passwordReturnSwitch, c.passwordReturnSwitch);
     showPopUp(browserPopup, c.browserPopup);
-    {
-        const QSignalBlocker quiet(includeSpecialsSwitch);
-        includeSpecialsSwitch->setChecked(c.includeSpecialsSwitch.checked);
-    }
     showText(urlText, c.url);
     showText(userID1Text, c.userID);
     showText(userID2Text, c.userID2);
@@ -227,6 +219,7 @@ EntryCallout::EntryCallout(DocumentWindowWidget* window, EntryList& list, KTTabl
     // hidden, between callouts.
     view_ = new PWDataCalloutView(window);
     view_->hide();
+    generator_ = new PasswordGeneratorCallout(this, window);
 
     connect(view_, &PWDataCalloutView::okRequested, this, &EntryCallout::OK);
     connect(view_, &PWDataCalloutView::cancelRequested, this, &EntryCallout::Cancel);
@@ -335,6 +328,14 @@ void EntryCallout::writeAttributesFileForItem(const EntryRef&)
     setEnabledForCalloutSaveChanges();
 }
 
+void EntryCallout::treatAsLoaded(const QStringList& keys)
+{
+    for (const QString& key : keys) {
+        if (const auto value = editedEntry_ ? editedEntry_->value(key) : std::nullopt)
+            baseline_.set(key, *value);
+    }
+}
+
 void EntryCallout::removeCallout()
 {
     MyDocument* document = window_ ? window_->document() : nullptr;
@@ -411,6 +412,8 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
     // The conversion is saved with the first real change.
     baseline_ = *editedEntry_;
     setEnabledForCalloutSaveChanges();
+    // A password generated into a copy that cannot be saved would be lost.
+    view_->generateButton->setEnabled(window_->isWriteable());
 
     view_->adjustSize();
     MAAttachedWindow::Ptr made = MAAttachedWindow::initWithViewAttachedToLeftPointAttachedToRightPointInWindowAtDistance(

@@ -23,6 +23,7 @@ namespace quorly {
 class DocumentWindowWidget;
 class EntryList;
 class KTTableViewArray;
+class PasswordGeneratorCallout;
 
 // `pwDataCalloutView`: the content of the entry editor callout. It only shows what it is
 // given and reports what the user does; the editor and the login options keep the rules.
@@ -54,7 +55,6 @@ public:
     QComboBox* passwordTabs = nullptr;
     QCheckBox* passwordReturnSwitch = nullptr;
     QComboBox* browserPopup = nullptr;
-    QCheckBox* includeSpecialsSwitch = nullptr;
     QPlainTextEdit* notesText = nullptr;
     QPushButton* cancelButton = nullptr;
     QPushButton* okButton = nullptr;
@@ -89,6 +89,9 @@ public:
     // appended to it.
     void saveNotes();
     void writeAttributesFileForItem(const EntryRef& entry);
+    // Keys the program itself added to the working copy (the generator's defaults):
+    // they count as loaded, so they alone never make the entry saveable.
+    void treatAsLoaded(const QStringList& keys);
     // The inactivity timer ran out: the callout closes as a cancel.
     void removeCallout();
     // The save and cancel buttons.
@@ -101,9 +104,11 @@ public:
     const EntryRef& originalEntry() const { return originalEntry_; }
     const EntryRef& editedEntry() const { return editedEntry_; }
     const QStringList& entryNames() const { return entryNames_; }
+    // The login options of the document's website-login controller.
+    LoginOptions& loginOptions();
+    PasswordGeneratorCallout* passwordGenerator() const { return generator_; }
 
 private:
-    LoginOptions& loginOptions();
     void connectLoginOptions(LoginOptions& options);
     void selectEntry(const EntryRef& entry);
     void anchors(const EntryRef& entry, QPointF& left, QPointF& right) const;
@@ -113,6 +118,7 @@ private:
     EntryList* list_;
     KTTableViewArray* table_;
     PWDataCalloutView* view_;
+    PasswordGeneratorCallout* generator_;
     QPointer<MAAttachedWindow> callout_;
     std::unique_ptr<LoginOptions> ownOptions_;  // only for a document without a controller
 
