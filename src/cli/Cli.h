@@ -48,6 +48,7 @@ struct Command {
 QList<Command> readCommands();
 QList<Command> passwordCommands();
 QList<Command> editCommands();
+QList<Command> generateCommands();
 
 // Splits `args` (after the command name) by the command's options. Returns nullopt
 // after printing a message to stderr when something is wrong.

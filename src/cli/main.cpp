@@ -12,7 +12,7 @@ namespace {
 
 QList<Command> allCommands()
 {
-    return readCommands() + editCommands() + passwordCommands();
+    return readCommands() + editCommands() + passwordCommands() + generateCommands();
 }
 
 void printHelp(const QList<Command>& commands)

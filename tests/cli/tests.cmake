@@ -5,3 +5,5 @@ quorly_unit_test(NAME test_cli_edit NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DI
 add_dependencies(test_cli_edit quorly-cli)
 quorly_unit_test(NAME test_cli_passwd NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_passwd_test.cpp)
 add_dependencies(test_cli_passwd quorly-cli)
+quorly_unit_test(NAME test_cli_generate NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_generate_test.cpp)
+add_dependencies(test_cli_generate quorly-cli)
