@@ -1,0 +1,3 @@
+quorly_unit_test(NAME test_import SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_delimited_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_import_plan.cpp)
