@@ -16,3 +16,6 @@ quorly_desktop_test(NAME test_entry_window_gui SOURCES
 quorly_desktop_test(NAME test_entry_callout_gui SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_entry_callout_gui.cpp
   ${PROJECT_SOURCE_DIR}/tests/store/DocumentTestSupport.cpp)
+
+quorly_unit_test(NAME test_export_print SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_export_print.cpp)
