@@ -19,3 +19,6 @@ quorly_desktop_test(NAME test_entry_callout_gui SOURCES
 
 quorly_unit_test(NAME test_export_print SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_export_print.cpp)
+
+quorly_desktop_test(NAME test_export_print_gui SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/test_export_print_gui.cpp)
