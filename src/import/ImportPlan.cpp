@@ -1,5 +1,6 @@
 #include "import/ImportPlan.h"
 
+#include <QSet>
 #include <QUrl>
 
 namespace quorly {
@@ -99,6 +100,24 @@ std::optional<QString> importedEntryName(const ImportRecord& record, const Impor
     return std::nullopt;
 }
 
+bool looksLikeColumnTitles(const ImportRecord& record)
+{
+    static const QSet<QString> titles = {
+        QStringLiteral("name"),     QStringLiteral("title"),    QStringLiteral("url"),
+        QStringLiteral("website"),  QStringLiteral("username"), QStringLiteral("user"),
+        QStringLiteral("login"),    QStringLiteral("email"),    QStringLiteral("user id"),
+        QStringLiteral("password"), QStringLiteral("note"),     QStringLiteral("notes"),
+        QStringLiteral("group"),    QStringLiteral("login_uri"), QStringLiteral("login_username"),
+        QStringLiteral("login_password"),
+    };
+    int known = 0;
+    for (const QString& field : record.fields) {
+        if (titles.contains(field.trimmed().toLower()))
+            ++known;
+    }
+    return known >= 2;
+}
+
 ImportOutcome importRecords(EntryList& list, const QList<ImportRecord>& records, const ImportPlan& plan,
                             const ImportProgress& progress)
 {
@@ -158,6 +177,25 @@ QString cutFieldsReport(const QList<QPair<QString, QStringList>>& cutFields)
                           "them: %2.")
         .arg(kMaxImportFieldBytes)
         .arg(items.join(QStringLiteral("; ")));
+}
+
+}  // namespace quorly
+
+namespace quorly {
+
+QString importReport(const ImportOutcome& outcome)
+{
+    QStringList parts;
+    if (!outcome.notImported.isEmpty()) {
+        parts << QStringLiteral("%1 of these records could not be imported: each has fewer fields than there are "
+                                "ticked columns, or no name, website or user ID to name its entry by. %2 entries were "
+                                "imported.")
+                     .arg(outcome.notImported.size())
+                     .arg(outcome.imported);
+    }
+    if (!outcome.cutFields.isEmpty())
+        parts << cutFieldsReport(outcome.cutFields);
+    return parts.join(u' ');
 }
 
 }  // namespace quorly

@@ -40,6 +40,11 @@ private:
 // (a browser's export has no name column), else after its first user ID.
 std::optional<QString> importedEntryName(const ImportRecord& record, const ImportPlan& plan);
 
+// Whether a record reads like a line of column titles ("url", "username", "password"
+// and the like) rather than a login: every browser and password manager starts its
+// export with one, and it should not become an entry.
+bool looksLikeColumnTitles(const ImportRecord& record);
+
 // Why a record was left out.
 enum class ImportSkip { TooFewFields, NoName };
 
@@ -65,5 +70,9 @@ ImportOutcome importRecords(EntryList& list, const QList<ImportRecord>& records,
 
 // The sentence that tells the user which fields had to be cut.
 QString cutFieldsReport(const QList<QPair<QString, QStringList>>& cutFields);
+
+// What the user is told after an import that left records out or cut fields; empty
+// when everything went in whole.
+QString importReport(const ImportOutcome& outcome);
 
 }  // namespace quorly

@@ -145,6 +145,13 @@ TEST(ImportPlan, WithoutANameTheEntryIsNamedAfterItsWebsiteOrUser)
     EXPECT_EQ(namesIn(more), (QStringList{"site.example", "other.example"}));
 }
 
+TEST(ImportPlan, ExportsStartWithALineOfColumnTitles)
+{
+    EXPECT_TRUE(looksLikeColumnTitles(records("url,username,password,httpRealm").first()));
+    EXPECT_TRUE(looksLikeColumnTitles(records("\"Group\",\"Title\",\"Username\",\"Password\"").first()));
+    EXPECT_FALSE(looksLikeColumnTitles(records("Bank,https://bank.example,me,password").first()));
+}
+
 TEST(ImportPlan, CutFieldsAreReportedByEntryAndColumn)
 {
     EntryList list;

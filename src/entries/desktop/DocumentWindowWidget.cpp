@@ -6,6 +6,9 @@
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/EntryCallout.h"
 #include "entries/desktop/EntryTableController.h"
+#include "entries/desktop/ExportPasswordData.h"
+#include "entries/desktop/PrintEntries.h"
+#include "import/desktop/ImportPasswordData.h"
 #include "entries/desktop/KTTableViewArray.h"
 #include "login/WebsitePasswordManager.h"
 #include "platform/RunLoop.h"
@@ -108,6 +111,9 @@ DocumentWindowWidget::DocumentWindowWidget(MyDocument* document, QWidget* parent
     deleteButton_->setEnabled(false);
     // Keeping the password in the keychain, changing it, asking for it again.
     attachFilePassword(this);
+    attachImport(this);
+    attachExport(this);
+    attachPrinting(this);
     restoreFrame();
 }
 
