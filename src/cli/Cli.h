@@ -1,11 +1,17 @@
 #pragma once
 
+#include "store/PackageReader.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
+
+namespace quorly {
+class MyDocument;
+}
 
 namespace quorly::cli {
 
@@ -49,6 +55,16 @@ QList<Command> readCommands();
 QList<Command> passwordCommands();
 QList<Command> editCommands();
 QList<Command> generateCommands();
+QList<Command> importExportCommands();
+
+// Opens the package of the first positional argument as the desktop program does (a
+// pre-2.0 package migrated, copies beside it merged), runs `change` on the open document
+// and closes it; a failed save on the way makes the command fail.
+int changeDocument(const Arguments& args, const std::function<int(MyDocument&)>& change);
+
+// Reads the package of the first positional argument without changing it, asking for its
+// password; nullopt (after a message, with the exit status in `exitCode`) when it cannot.
+std::optional<PackageContents> readNamedPackage(const Arguments& args, int* exitCode);
 
 // Splits `args` (after the command name) by the command's options. Returns nullopt
 // after printing a message to stderr when something is wrong.

@@ -274,6 +274,11 @@ int remove(const Arguments& args)
 
 }  // namespace
 
+int changeDocument(const Arguments& args, const std::function<int(MyDocument&)>& change)
+{
+    return withDocument(args, change);
+}
+
 QList<Command> editCommands()
 {
     return {

@@ -29,7 +29,8 @@ int exitFor(PackageContents::Status status)
     return ExitFailure;
 }
 
-// Reads the package named by the one positional argument, asking for its password.
+}  // namespace
+
 std::optional<PackageContents> readNamedPackage(const Arguments& args, int* exitCode)
 {
     const QString path = args.positional.at(0);
@@ -54,6 +55,8 @@ std::optional<PackageContents> readNamedPackage(const Arguments& args, int* exit
     }
     return contents;
 }
+
+namespace {
 
 QJsonValue jsonValue(const EntryValue& value)
 {

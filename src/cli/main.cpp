@@ -12,7 +12,8 @@ namespace {
 
 QList<Command> allCommands()
 {
-    return readCommands() + editCommands() + passwordCommands() + generateCommands();
+    return readCommands() + editCommands() + passwordCommands() + generateCommands() +
+           importExportCommands();
 }
 
 void printHelp(const QList<Command>& commands)

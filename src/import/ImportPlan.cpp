@@ -132,9 +132,9 @@ ImportOutcome importRecords(EntryList& list, const QList<ImportRecord>& records,
         if (record.isBlank()) {
             // A blank line of the file, whatever its field count: nothing to keep.
         } else if (record.fields.size() < plan.markedCount()) {
-            outcome.notImported.append({record, ImportSkip::TooFewFields});
+            outcome.notImported.append({i, record, ImportSkip::TooFewFields});
         } else if (!(name = importedEntryName(record, plan))) {
-            outcome.notImported.append({record, ImportSkip::NoName});
+            outcome.notImported.append({i, record, ImportSkip::NoName});
         } else {
             const QString unique = uniqueNameAmong(taken, *name);
             taken.insert(unique);

@@ -48,11 +48,17 @@ bool looksLikeColumnTitles(const ImportRecord& record);
 // Why a record was left out.
 enum class ImportSkip { TooFewFields, NoName };
 
+struct SkippedRecord {
+    int index;  // in the records given to the import
+    ImportRecord record;
+    ImportSkip reason;
+};
+
 struct ImportOutcome {
     int imported = 0;
     // The records not imported, in file order, each with its reason. Blank records are
     // dropped silently and are not among them.
-    QList<QPair<ImportRecord, ImportSkip>> notImported;
+    QList<SkippedRecord> notImported;
     // Entries made from a record with a field that had to be cut: the entry's name and
     // the column titles of the cut fields.
     QList<QPair<QString, QStringList>> cutFields;

@@ -7,3 +7,5 @@ quorly_unit_test(NAME test_cli_passwd NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_
 add_dependencies(test_cli_passwd quorly-cli)
 quorly_unit_test(NAME test_cli_generate NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_generate_test.cpp)
 add_dependencies(test_cli_generate quorly-cli)
+quorly_unit_test(NAME test_cli_import_export NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_import_export_test.cpp)
+add_dependencies(test_cli_import_export quorly-cli)

@@ -93,8 +93,9 @@ TEST(ImportPlan, RecordsWithTooFewFieldsStayListedAndBlankOnesVanish)
     EXPECT_EQ(lastProgress, 5);
     EXPECT_EQ(outcome.imported, 2);
     ASSERT_EQ(outcome.notImported.size(), 1);
-    EXPECT_EQ(outcome.notImported.first().first.fields, (QStringList{"Short", "some text"}));
-    EXPECT_EQ(outcome.notImported.first().second, ImportSkip::TooFewFields);
+    EXPECT_EQ(outcome.notImported.first().record.fields, (QStringList{"Short", "some text"}));
+    EXPECT_EQ(outcome.notImported.first().reason, ImportSkip::TooFewFields);
+    EXPECT_EQ(outcome.notImported.first().index, 1);
 
     ASSERT_EQ(list.size(), 2);
     const Entry& bank = *list.at(0);
@@ -134,7 +135,7 @@ TEST(ImportPlan, WithoutANameTheEntryIsNamedAfterItsWebsiteOrUser)
     EXPECT_EQ(namesIn(list), (QStringList{"accounts.example.com", "accounts.example.com2", "only-user"}));
     EXPECT_EQ(list.at(0)->string(EntryKey::WebsiteURL), "https://accounts.example.com/login?x=1");
     ASSERT_EQ(outcome.notImported.size(), 1);
-    EXPECT_EQ(outcome.notImported.first().second, ImportSkip::NoName);
+    EXPECT_EQ(outcome.notImported.first().reason, ImportSkip::NoName);
 
     // An empty name field, or a name column beyond the record's last field, falls back
     // the same way.

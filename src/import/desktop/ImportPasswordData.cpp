@@ -147,8 +147,8 @@ void ImportPasswordData::importPasswordData()
         return;
     }
     QList<ImportRecord> remaining;
-    for (const auto& [record, reason] : outcome.notImported)
-        remaining << record;
+    for (const SkippedRecord& skip : outcome.notImported)
+        remaining << skip.record;
     dialog_->showReport(report, std::move(remaining));
 }
 
