@@ -41,6 +41,13 @@ void ImportRecordsModel::setRecords(QList<ImportRecord> records)
     endResetModel();
 }
 
+void ImportRecordsModel::setFirstRecordSkipped(bool skipped)
+{
+    firstSkipped_ = skipped;
+    if (!records_.isEmpty())
+        emit dataChanged(index(0, 0), index(0, kMaxImportFields - 1), {Qt::ForegroundRole});
+}
+
 int ImportRecordsModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(records_.size());
@@ -66,7 +73,9 @@ QVariant ImportRecordsModel::data(const QModelIndex& index, int role) const
                 .arg(kMaxImportFieldBytes);
         return field.size() > 40 || field.contains(u'\n') ? QVariant(field) : QVariant();
     case Qt::ForegroundRole:
-        return record.wasCut(column) ? QVariant(QColor(Qt::red)) : QVariant();
+        if (record.wasCut(column))
+            return QColor(Qt::red);
+        return index.row() == 0 && firstSkipped_ ? QVariant(QColor(Qt::gray)) : QVariant();
     default: return {};
     }
 }
@@ -172,11 +181,10 @@ ImportDialog::ImportDialog(QWidget* parent) : QDialog(parent)
         if (checked && !updating_)
             emit separatorChanged();
     });
-    connect(firstLine_, &QCheckBox::toggled, this, [this] {
-        if (updating_)
-            return;
-        firstLineTouched_ = true;
-        emit firstLineToggled();
+    connect(firstLine_, &QCheckBox::toggled, this, [this](bool checked) {
+        model_->setFirstRecordSkipped(checked);
+        if (!updating_)
+            firstLineTouched_ = true;
     });
     connect(headerTable_, &QTableWidget::itemChanged, this, &ImportDialog::headerItemChanged);
     connect(headerTable_->horizontalHeader(), &QHeaderView::sectionMoved, this, &ImportDialog::headerSectionMoved);
@@ -229,6 +237,7 @@ void ImportDialog::showProgress(int done, int row)
 void ImportDialog::showReport(const QString& message, QList<ImportRecord> remaining)
 {
     reporting_ = true;
+    model_->setFirstRecordSkipped(false);
     model_->setRecords(std::move(remaining));
     recordTable_->clearSelection();
     progress_->hide();

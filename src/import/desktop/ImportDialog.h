@@ -24,6 +24,8 @@ public:
 
     void setRecords(QList<ImportRecord> records);
     const QList<ImportRecord>& records() const { return records_; }
+    // The first record is shown greyed while it is to be left out (a line of titles).
+    void setFirstRecordSkipped(bool skipped);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -32,6 +34,7 @@ public:
 
 private:
     QList<ImportRecord> records_;
+    bool firstSkipped_ = false;
 };
 
 // The import dialog: the note or the error message, the separator radio buttons, the
@@ -77,9 +80,8 @@ public:
     QProgressBar* progressBar() const { return progress_; }
 
 signals:
-    // `importPasswordDataRadioButtonsChanged:`, and the first-line box toggled.
+    // `importPasswordDataRadioButtonsChanged:`.
     void separatorChanged();
-    void firstLineToggled();
     // The two buttons: `importPasswordData:` and `importPasswordDataCancel:`.
     void importClicked();
     void cancelClicked();
