@@ -68,10 +68,12 @@ int importFile(const Arguments& args)
         if (outcome.imported > 0 && !document.KTTableViewArrayChanged())
             return int(ExitFailure);
         QTextStream(stdout) << QStringLiteral("Imported %1 entries.").arg(outcome.imported) << Qt::endl;
+        // Named by number only: a field of the record may well be a password.
         for (const SkippedRecord& skip : outcome.notImported) {
-            printError(QStringLiteral("record %1 (line of \"%2\") not imported: %3.")
+            printError(QStringLiteral("record %1 of the file (%2 fields) not imported: %3.")
                            .arg(skip.index + skipped + 1)
-                           .arg(skip.record.fields.value(0).left(40), reasonText(skip.reason)));
+                           .arg(skip.record.fields.size())
+                           .arg(reasonText(skip.reason)));
         }
         if (!outcome.cutFields.isEmpty())
             printError(cutFieldsReport(outcome.cutFields));
