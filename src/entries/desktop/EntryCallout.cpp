@@ -429,14 +429,16 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
     if (password)
         password->setCallout([this]() -> const QObject* { return callout_; });
 
-    view_->nameText->setFocus();
-    view_->nameText->selectAll();
     int code = RunLoop::runModal(callout_, [this] {
         if (!callout_)
             return;
         callout_->show();
         callout_->raise();
         callout_->activateWindow();
+        // Selected once the window is up, so that typing replaces the name: a selection
+        // made while the callout was still hidden does not reliably survive its showing.
+        view_->nameText->setFocus();
+        view_->nameText->selectAll();
     });
 
     if (password)
