@@ -5,7 +5,7 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QProcess>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -38,22 +38,16 @@ QList<QPair<QString, QString>> desktopFilesIn(const QString& dir)
     return files;
 }
 
-std::optional<Browser> browserFrom(const QString& id, const QString& path, const QString& locale)
+// The desktop file's [Desktop Entry] group when it describes an application that is
+// not Hidden, with its Browser fields; none otherwise.
+std::optional<std::pair<Browser, DesktopFile>> readApplication(const QString& id, const QString& path,
+                                                               const QString& locale)
 {
-    const std::optional<DesktopFile> file = DesktopFile::read(path);
+    std::optional<DesktopFile> file = DesktopFile::read(path);
     if (!file)
         return std::nullopt;
-    if (file->string(QStringLiteral("Type")) != u"Application")
+    if (file->string(QStringLiteral("Type")) != u"Application" || file->boolean(QStringLiteral("Hidden")))
         return std::nullopt;
-    if (file->boolean(QStringLiteral("Hidden")) || file->boolean(QStringLiteral("NoDisplay")))
-        return std::nullopt;
-    const QStringList types = file->list(QStringLiteral("MimeType"));
-    const bool handlesHttps = std::any_of(types.begin(), types.end(), [](const QString& t) {
-        return t.trimmed().compare(kHttpsHandler, Qt::CaseInsensitive) == 0;
-    });
-    if (!handlesHttps)
-        return std::nullopt;
-
     Browser b;
     b.title = file->localeString(QStringLiteral("Name"), locale);
     b.identifier = id;
@@ -63,7 +57,21 @@ std::optional<Browser> browserFrom(const QString& id, const QString& path, const
     // is not offered.
     if (b.title.isEmpty() || !expandExec(b.exec, QStringLiteral("https://x")))
         return std::nullopt;
-    return b;
+    return std::pair{b, *file};
+}
+
+std::optional<Browser> browserFrom(const QString& id, const QString& path, const QString& locale)
+{
+    const auto app = readApplication(id, path, locale);
+    if (!app || app->second.boolean(QStringLiteral("NoDisplay")))
+        return std::nullopt;
+    const QStringList types = app->second.list(QStringLiteral("MimeType"));
+    const bool handlesHttps = std::any_of(types.begin(), types.end(), [](const QString& t) {
+        return t.trimmed().compare(kHttpsHandler, Qt::CaseInsensitive) == 0;
+    });
+    if (!handlesHttps)
+        return std::nullopt;
+    return app->first;
 }
 
 }  // namespace
@@ -106,6 +114,29 @@ QList<Browser> discoverBrowsers(const QStringList& dirs, const QString& locale)
 QList<Browser> discoverBrowsers()
 {
     return discoverBrowsers(applicationDirs(), messagesLocale());
+}
+
+std::optional<QString> desktopEntryPath(const QString& id, const QStringList& dirs)
+{
+    if (!id.endsWith(QLatin1String(".desktop")) || id.contains(u'/'))
+        return std::nullopt;
+    for (const QString& dir : dirs) {
+        // Most ids name a file right in the folder; those of subfolders need the walk.
+        const QString direct = dir + u'/' + id;
+        if (QFileInfo(direct).isFile())
+            return direct;
+        for (const auto& [found, path] : desktopFilesIn(dir)) {
+            if (found == id)
+                return path;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Browser> applicationFrom(const QString& id, const QString& path, const QString& locale)
+{
+    const auto app = readApplication(id, path, locale);
+    return app ? std::optional<Browser>(app->first) : std::nullopt;
 }
 
 bool browsersSort(const Browser& a, const Browser& b)
@@ -233,10 +264,5 @@ std::optional<LaunchCommand> expandExec(const QString& exec, const QString& url)
     return cmd;
 }
 
-bool openURLWithBrowser(const Browser& browser, const QString& url)
-{
-    const std::optional<LaunchCommand> cmd = expandExec(browser.exec, url);
-    return cmd && QProcess::startDetached(cmd->program, cmd->arguments);
-}
 
 }  // namespace quorly

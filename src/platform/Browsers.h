@@ -31,6 +31,15 @@ QStringList applicationDirs();
 QList<Browser> discoverBrowsers(const QStringList& dirs, const QString& locale);
 QList<Browser> discoverBrowsers();  // applicationDirs() and messagesLocale()
 
+// The desktop file of the desktop-file id `id` in `dirs` (precedence order), where a
+// subfolder's files have ids with '-' for '/' ("kde/konqueror.desktop" is
+// "kde-konqueror.desktop"). None when no folder has it.
+std::optional<QString> desktopEntryPath(const QString& id, const QStringList& dirs);
+
+// The application of the desktop file at `path` as a browser to start: none when the
+// file is no application, is Hidden, or has no Name or no usable Exec line.
+std::optional<Browser> applicationFrom(const QString& id, const QString& path, const QString& locale);
+
 // `browsersSort`: plain case-sensitive comparison of the titles; the id settles a tie
 // so the order never depends on the file system. True when `a` goes first.
 bool browsersSort(const Browser& a, const Browser& b);
@@ -69,9 +78,5 @@ struct LaunchCommand {
 // the URL as its last argument, so a browser started without one still opens the page.
 // None for an empty line or an unterminated quote.
 std::optional<LaunchCommand> expandExec(const QString& exec, const QString& url);
-
-// Starts `browser` on `url`, detached. False when its Exec line is unusable or the
-// program could not be started.
-bool openURLWithBrowser(const Browser& browser, const QString& url);
 
 }  // namespace quorly

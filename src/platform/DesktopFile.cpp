@@ -38,8 +38,9 @@ QString unescapeDesktopValue(const QString& raw)
     return out;
 }
 
-std::optional<DesktopFile> DesktopFile::parse(const QByteArray& content)
+std::optional<DesktopFile> DesktopFile::parse(const QByteArray& content, const QString& group)
 {
+    const QString header = u'[' + group + u']';
     DesktopFile file;
     bool found = false;
     bool inEntryGroup = false;
@@ -49,8 +50,8 @@ std::optional<DesktopFile> DesktopFile::parse(const QByteArray& content)
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         if (line.startsWith(u'[')) {
-            // Only the first "[Desktop Entry]" counts; a repeated one is another group.
-            inEntryGroup = !found && line == u"[Desktop Entry]";
+            // Only the first such group counts; a repeated one is another group.
+            inEntryGroup = !found && line == header;
             found = found || inEntryGroup;
             continue;
         }
@@ -68,12 +69,12 @@ std::optional<DesktopFile> DesktopFile::parse(const QByteArray& content)
     return file;
 }
 
-std::optional<DesktopFile> DesktopFile::read(const QString& path)
+std::optional<DesktopFile> DesktopFile::read(const QString& path, const QString& group)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return parse(f.readAll());
+    return parse(f.readAll(), group);
 }
 
 QString DesktopFile::string(const QString& key) const

@@ -9,13 +9,16 @@
 
 namespace quorly {
 
-// The "[Desktop Entry]" group of an XDG desktop file: enough of the format to find the
-// installed browsers and start one. Other groups (actions) are skipped.
+// One group of a file in the XDG key file format: by default the "[Desktop Entry]"
+// group of a desktop file, enough of it to find the installed browsers and start one;
+// also the "[Default Applications]" of a mimeapps.list. Other groups are skipped.
 class DesktopFile {
 public:
-    // None when the text has no "[Desktop Entry]" group.
-    static std::optional<DesktopFile> parse(const QByteArray& content);
-    static std::optional<DesktopFile> read(const QString& path);
+    static inline const QString EntryGroup = QStringLiteral("Desktop Entry");
+
+    // None when the text has no such group.
+    static std::optional<DesktopFile> parse(const QByteArray& content, const QString& group = EntryGroup);
+    static std::optional<DesktopFile> read(const QString& path, const QString& group = EntryGroup);
 
     bool contains(const QString& key) const { return raw_.contains(key); }
     // The value with the string escapes (\s \n \t \r \\) resolved. Other backslash

@@ -1,5 +1,6 @@
 #include "platform/Browsers.h"
 #include "platform/DesktopFile.h"
+#include "platform/Workspace.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,9 +145,58 @@ TEST(Browsers, OpeningStartsTheBrowsersProgramWithTheUrl)
     // A "browser" that makes the file it is given, so the test sees it started with it.
     const Browser touch{"Touch", "touch.desktop", "touch %f", {}};
     const QString target = tmp.path() + "/opened page";
-    ASSERT_TRUE(openURLWithBrowser(touch, target));
+    XdgWorkspace workspace;
+    ASSERT_TRUE(workspace.openURLWithBrowser(touch, target));
     for (int i = 0; i < 500 && !QFile::exists(target); ++i)
         QThread::msleep(20);
     EXPECT_TRUE(QFile::exists(target));
-    EXPECT_FALSE(openURLWithBrowser({"None", "none.desktop", "/nonexistent/quorly-browser %u", {}}, target));
+    EXPECT_FALSE(workspace.openURLWithBrowser({"None", "none.desktop", "/nonexistent/quorly-browser %u", {}}, target));
+}
+
+TEST(Browsers, DefaultBrowserIsTheFirstStartableDefaultOfTheMimeAppsLists)
+{
+    QTemporaryDir tmp;
+    const QString apps = tmp.path() + "/applications";
+    write(apps + "/web.desktop", browserFile("Web"));
+    write(apps + "/kde/konqueror.desktop", browserFile("Konqueror"));
+    // A default need not be offered in the pop-up, nor list a MIME type.
+    write(apps + "/handler.desktop", "[Desktop Entry]\nType=Application\nName=Handler\nNoDisplay=true\n"
+                                     "Exec=handler --new-tab %u\n");
+    write(apps + "/hidden.desktop", browserFile("Hidden", "Hidden=true\n"));
+    write(tmp.path() + "/kde-mimeapps.list", "[Default Applications]\nx-scheme-handler/https=kde-konqueror.desktop\n");
+    write(tmp.path() + "/user.list", "[Added Associations]\nx-scheme-handler/https=web.desktop;\n"
+                                     "[Default Applications]\n"
+                                     "x-scheme-handler/https=missing.desktop;hidden.desktop;../web.desktop;handler.desktop;\n"
+                                     "x-scheme-handler/http=web.desktop\n");
+    write(tmp.path() + "/system.list", "[Default Applications]\nx-scheme-handler/https=missing.desktop\n");
+    const QStringList dirs{apps};
+    auto find = [&](const QString& scheme, const QStringList& lists) {
+        const std::optional<Browser> b = defaultBrowser(scheme, lists, dirs, "C");
+        return b ? b->identifier : QStringLiteral("none");
+    };
+    const QString user = tmp.path() + "/user.list", system = tmp.path() + "/system.list";
+    // Uninstalled, hidden and malformed ids give way to the next one.
+    EXPECT_EQ(find("https", {tmp.path() + "/absent.list", system, user}), "handler.desktop");
+    EXPECT_EQ(find("http", {system, user}), "web.desktop");  // a URL's own scheme first
+    EXPECT_EQ(find("file", {user}), "handler.desktop");      // anything else goes by https
+    EXPECT_EQ(find("https", {tmp.path() + "/kde-mimeapps.list", user}), "kde-konqueror.desktop");
+    EXPECT_EQ(find("https", {system}), "none");
+    const std::optional<Browser> handler = defaultBrowser("https", {user}, dirs, "C");
+    ASSERT_TRUE(handler);
+    EXPECT_EQ(expandExec(handler->exec, "https://x")->arguments, QStringList({"--new-tab", "https://x"}));
+
+    qputenv("XDG_CONFIG_HOME", "/c");
+    qputenv("XDG_CONFIG_DIRS", "/etc/a:relative:/etc/b");
+    qputenv("XDG_DATA_HOME", "/d");
+    qputenv("XDG_DATA_DIRS", "/usr/share");
+    qputenv("XDG_CURRENT_DESKTOP", "KDE:Plasma");
+    EXPECT_EQ(mimeAppsListFiles(),
+              QStringList({"/c/kde-mimeapps.list", "/c/plasma-mimeapps.list", "/c/mimeapps.list",
+                           "/etc/a/kde-mimeapps.list", "/etc/a/plasma-mimeapps.list", "/etc/a/mimeapps.list",
+                           "/etc/b/kde-mimeapps.list", "/etc/b/plasma-mimeapps.list", "/etc/b/mimeapps.list",
+                           "/d/applications/kde-mimeapps.list", "/d/applications/plasma-mimeapps.list",
+                           "/d/applications/mimeapps.list", "/usr/share/applications/kde-mimeapps.list",
+                           "/usr/share/applications/plasma-mimeapps.list", "/usr/share/applications/mimeapps.list"}));
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"})
+        qunsetenv(name);
 }
