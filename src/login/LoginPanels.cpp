@@ -24,6 +24,12 @@ std::function<CWBrowserDocument*()>& cwBrowserLookup()
     return lookup;
 }
 
+std::function<CWBrowserDocument*()>& cwBrowserMaker()
+{
+    static std::function<CWBrowserDocument*()> maker;
+    return maker;
+}
+
 }  // namespace
 
 FloatingPanels& floatingPanels()
@@ -47,6 +53,17 @@ CWBrowserDocument* keyWindowCWBrowser()
 void setKeyWindowCWBrowserLookup(std::function<CWBrowserDocument*()> lookup)
 {
     cwBrowserLookup() = std::move(lookup);
+}
+
+CWBrowserDocument* makeCWBrowser()
+{
+    const auto& maker = cwBrowserMaker();
+    return maker ? maker() : nullptr;
+}
+
+void setCWBrowserMaker(std::function<CWBrowserDocument*()> maker)
+{
+    cwBrowserMaker() = std::move(maker);
 }
 
 }  // namespace quorly

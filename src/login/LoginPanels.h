@@ -24,11 +24,14 @@ public:
 FloatingPanels& floatingPanels();
 void setFloatingPanels(std::shared_ptr<FloatingPanels> panels);
 
-// The built-in browser's document, as the fill sequences see it: they ask only whether
-// the key window's document is one, and send it these three.
+// The built-in browser's document. Go To URL makes one for an entry that chose it and
+// loads the URL into it; the fill sequences ask only whether the key window's document
+// is one, and send it the other three.
 class CWBrowserDocument {
 public:
     virtual ~CWBrowserDocument() = default;
+    // `autoLogin` is 1 when the entry fills in its login by itself, else 0.
+    virtual void loadURLRequest(const QString& url, int autoLogin) = 0;
     virtual void showAutoWarning() = 0;
     virtual void clearAutoWarning() = 0;
     virtual void setAutoLogin(int autoLogin) = 0;
@@ -38,5 +41,10 @@ public:
 // built-in browser exists nothing is one.
 CWBrowserDocument* keyWindowCWBrowser();
 void setKeyWindowCWBrowserLookup(std::function<CWBrowserDocument*()> lookup);
+
+// A new built-in browser document with its window shown, or nullptr where there is no
+// screen (until the desktop installs its maker).
+CWBrowserDocument* makeCWBrowser();
+void setCWBrowserMaker(std::function<CWBrowserDocument*()> maker);
 
 }  // namespace quorly

@@ -13,15 +13,27 @@ namespace quorly {
 namespace {
 
 int gDepth = 0;
+int gReserved = 0;
 quint64 gSecretsAtBegin = 0;
 QList<QPair<QString, std::function<void()>>> gWaiting;
 
+bool idle()
+{
+    return gDepth == 0 && gReserved == 0;
+}
+
 void runWaiting()
 {
-    while (!gWaiting.isEmpty() && gDepth == 0) {
+    while (!gWaiting.isEmpty() && idle()) {
         const auto next = gWaiting.takeFirst();
         next.second();
     }
+}
+
+void runWaitingLater()
+{
+    if (!gWaiting.isEmpty() && QCoreApplication::instance())
+        QTimer::singleShot(0, QCoreApplication::instance(), runWaiting);
 }
 
 }  // namespace
@@ -41,18 +53,17 @@ SequenceScope::~SequenceScope()
     if (keySink().stopped() && clipboard().secretsPut() != gSecretsAtBegin)
         clipboard().clearIfStillOurs();
     keySink().endSequence();
-    if (!gWaiting.isEmpty() && QCoreApplication::instance())
-        QTimer::singleShot(0, QCoreApplication::instance(), runWaiting);
+    runWaitingLater();
 }
 
 bool SequenceScope::active()
 {
-    return gDepth > 0;
+    return !idle();
 }
 
 void SequenceScope::runWhenIdle(const QString& key, std::function<void()> work)
 {
-    if (gDepth == 0) {
+    if (idle()) {
         work();
         return;
     }
@@ -61,6 +72,17 @@ void SequenceScope::runWhenIdle(const QString& key, std::function<void()> work)
             return;
     }
     gWaiting.append({key, std::move(work)});
+}
+
+SequenceReservation::SequenceReservation()
+{
+    ++gReserved;
+}
+
+SequenceReservation::~SequenceReservation()
+{
+    if (--gReserved == 0 && gDepth == 0)
+        runWaitingLater();
 }
 
 }  // namespace quorly

@@ -21,7 +21,7 @@ public:
     SequenceScope(const SequenceScope&) = delete;
     SequenceScope& operator=(const SequenceScope&) = delete;
 
-    // Whether a sequence is running (it may be waiting for a page to load).
+    // Whether a sequence is running (it may be waiting for a page to load) or reserved.
     static bool active();
 
     // Runs `work` now when no sequence runs; otherwise once the running one has ended,
@@ -29,6 +29,19 @@ public:
     // waiting is dropped: a hot key held down or pressed again while the program is
     // typing runs once.
     static void runWhenIdle(const QString& key, std::function<void()> work);
+};
+
+// Holds the place of a sequence the program starts by itself after a wait (the page
+// load after a website was opened): hot keys pressed meanwhile wait for it, as they
+// wait for a running sequence. Its own SequenceScope still begins on the key sink only
+// when its first key is near, so the window it types into is the one in front then
+// (the browser), not the one that had the focus when the wait began.
+class SequenceReservation {
+public:
+    SequenceReservation();
+    ~SequenceReservation();
+    SequenceReservation(const SequenceReservation&) = delete;
+    SequenceReservation& operator=(const SequenceReservation&) = delete;
 };
 
 }  // namespace quorly

@@ -10,15 +10,17 @@
 namespace quorly {
 
 class DefaultModeTimer;
+class Entry;
 class LoginOptions;
 class MyDocument;
 class RecentWebsitesMenu;
 
 // The website-login controller of one document. This is its core: the document's list
 // of recent-website titles (index 0 the most recent, at most 20) and the menu that
-// shows it, and the fill sequences that enter the current entry (gWebsiteItem) into
-// the browser (FillSequences.cpp). Every change of the list is saved through the
-// controller's own document.
+// shows it, the opening of the current entry's (gWebsiteItem's) website in its browser
+// (WebsiteOpening.cpp), and the fill sequences that enter the entry into the browser
+// (FillSequences.cpp). Every change of the list is saved through the controller's own
+// document.
 class WebsitePasswordManager : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +59,14 @@ public:
     // (merging the titles of a copy of the stored list). Returns whether it saved.
     bool addRecentWebsiteTitles(const QStringList& titles);
 
+    // `-goTo`: opens the website of gWebsiteItem in the browser chosen for it, puts the
+    // entry on top of the recent websites and, for an entry that fills in its login by
+    // itself, types it after the page-load delay. The caller has ended any editing.
+    void goTo();
+    // `goToRecent:` of a recent-websites item: goes to the entry named `title`. An item
+    // whose entry is gone (deleted, renamed elsewhere) is taken off the menu.
+    void goToRecent(const QString& title);
+
     // The fill sequences. `fromHotKey` is false when the program starts the sequence by
     // itself (after opening a website): the cursor is not in the page yet, so the
     // entry's TABs lead it there.
@@ -75,6 +85,9 @@ public:
     void hideFloatingWarning();
 
 private:
+    bool openInBrowserOf(const Entry& entry, const QString& url);
+    void fillAfterPageLoad();
+    void tell(const QString& message);
     void scheduleOnce(int msec, void (WebsitePasswordManager::*target)());
     void putOnTop(const QString& title);
     void showInMenu();

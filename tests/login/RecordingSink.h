@@ -5,16 +5,9 @@
 #include "login/KeySink.h"
 #include "login/LoginPanels.h"
 #include "platform/Clipboard.h"
+#include "support/PrintQString.h"
 
 #include <QStringList>
-
-#include <ostream>
-
-// Readable texts in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace quorly::test {
 

@@ -41,6 +41,10 @@ bool spinUntil(const std::function<bool()>& done, int msec = 5000)
 class FakeCWBrowser : public CWBrowserDocument {
 public:
     explicit FakeCWBrowser(RecordingLog& log) : log_(log) {}
+    void loadURLRequest(const QString& url, int autoLogin) override
+    {
+        log_.add(QStringLiteral("browser load %1 %2").arg(url).arg(autoLogin));
+    }
     void showAutoWarning() override { log_.add(QStringLiteral("browser showAutoWarning")); }
     void clearAutoWarning() override { log_.add(QStringLiteral("browser clearAutoWarning")); }
     void setAutoLogin(int value) override { log_.add(QStringLiteral("browser setAutoLogin %1").arg(value)); }

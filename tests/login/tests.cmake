@@ -12,7 +12,9 @@ target_link_libraries(quorly_key_recorder PRIVATE Qt6::Widgets)
 
 quorly_unit_test(NAME test_fill_sequences SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_fill_sequences.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/test_hot_key_table.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/test_hot_key_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_website_opening.cpp
+  ${PROJECT_SOURCE_DIR}/tests/store/DocumentTestSupport.cpp)
 
 # The X11 layer against the test services' X server (skipped without one). It types
 # into windows and holds keys on the one keyboard of that server, so it runs serially.

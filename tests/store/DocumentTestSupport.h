@@ -6,6 +6,7 @@
 #include "entries/EntryList.h"
 #include "store/DocumentWindow.h"
 #include "store/MyDocument.h"
+#include "support/PrintQString.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -15,10 +16,6 @@
 #include <QTemporaryDir>
 
 #include <optional>
-#include <ostream>
-
-// Readable QStrings in test failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace quorly::test {
 
