@@ -421,7 +421,8 @@ void Controller::buildMainMenu()
                   QKeySequence(Qt::CTRL | Qt::Key_D));
     addWindowItem(entry, QStringLiteral("Delete Entry"), QStringLiteral("deleteEntry:"));
     entry->addSeparator();
-    addWindowItem(entry, QStringLiteral("Go To URL"), QStringLiteral("goToURL:"));
+    // The key other Linux password managers open an entry's website with.
+    addWindowItem(entry, QStringLiteral("Go To URL"), QStringLiteral("goToURL:"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
     entry->addSeparator();
     addWindowItem(entry, QStringLiteral("Save File Password In Keychain"), QStringLiteral("toggleSavePWInKeychain:"))
         ->setCheckable(true);

@@ -14,7 +14,8 @@ namespace quorly {
 void preferX11Windows();
 
 // Installs what the login sequences use on the desktop (the clipboard, the floating
-// panels, the X11 keys) and answers the controller's hot-key installer. At quit a
+// panels, the browsers and the built-in one, the X11 keys) and answers the
+// controller's hot-key installer. At quit a
 // secret still on the clipboard is taken off it.
 std::unique_ptr<HotKeyInstaller> installLoginServices();
 

@@ -10,24 +10,11 @@
 #include "store/Globals.h"
 #include "store/MyDocument.h"
 
-#include <QDesktopServices>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
 namespace quorly {
-
-namespace {
-
-// Until the login automation opens websites itself: the address gets "http://" unless
-// it names one of the schemes the program knows, and the default browser opens it.
-QUrl normalisedWebsiteURL(const QString& url)
-{
-    for (const char* scheme : {"http://", "https://", "file://"}) {
-        if (url.startsWith(QLatin1String(scheme)))
-            return QUrl(url, QUrl::TolerantMode);
-    }
-    return QUrl(QStringLiteral("http://") + url, QUrl::TolerantMode);
-}
-
-}  // namespace
 
 EntryTableController::EntryTableController(DocumentWindowWidget* window, EntryList& list,
                                            QWidget* tableParent)
@@ -37,7 +24,6 @@ EntryTableController::EntryTableController(DocumentWindowWidget* window, EntryLi
     table_->setObjectName(QStringLiteral("passwordTable"));
     callout_ = new EntryCallout(window, list, table_);
     connect(table_, &KTTableViewArray::buttonClicked, this, [this] { goToURL(); });
-    opener_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 }
 
 EntryTableController::~EntryTableController() = default;
@@ -136,19 +122,17 @@ void EntryTableController::goToURL()
     const EntryRef entry = chosenEntryAfterReread(table_->selectedRow());
     if (!entry)
         return;
+    endEditing();
     gWebsiteItem = entry;
-    goTo(entry);
+    if (MyDocument* document = window_ ? window_->document() : nullptr; document && document->wpm())
+        document->wpm()->goTo();
 }
 
 void EntryTableController::goToRecent(const QString& title)
 {
-    if (QWidget* focus = window_ ? window_->focusWidget() : nullptr)
-        focus->clearFocus();  // ends field editing, as the menu's first responder would
-    const EntryRef entry = list_->entryWithName(title);
-    if (!entry)
-        return;
-    gWebsiteItem = entry;
-    goTo(entry);
+    endEditing();
+    if (MyDocument* document = window_ ? window_->document() : nullptr; document && document->wpm())
+        document->wpm()->goToRecent(title);
 }
 
 void EntryTableController::outlineViewSelectionDidChange()
@@ -156,16 +140,13 @@ void EntryTableController::outlineViewSelectionDidChange()
     KTTableViewArrayChanged(table_);
 }
 
-void EntryTableController::goTo(const EntryRef& entry)
+void EntryTableController::endEditing()
 {
-    const QString url = entry->string(EntryKey::WebsiteURL);
-    if (url.isEmpty())
-        return;
-    MyDocument* document = window_ ? window_->document() : nullptr;
-    if (document && document->wpm())
-        document->wpm()->addRecentWebsiteMenuItemWithTitle(entry->name());
-    if (opener_)
-        opener_(normalisedWebsiteURL(url));
+    // As the menu's first responder would: a field being edited hands its text over.
+    // The list keeps the focus, so the arrow keys still move through it afterwards.
+    QWidget* focus = window_ ? window_->focusWidget() : nullptr;
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
+        focus->clearFocus();
 }
 
 // Decided here: a row number taken before an on-demand re-read is not trusted after

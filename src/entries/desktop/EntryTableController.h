@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QUrl>
 
 #include <functional>
 
@@ -22,8 +21,6 @@ class EntryTableController : public QObject, public KTTableViewArrayDelegate {
 public:
     // Opens `entry` for viewing and editing; `creating` when Add just appended it.
     using Editor = std::function<void(const EntryRef& entry, bool creating)>;
-    // Opens a website (the login automation's goTo, once it is set).
-    using URLOpener = std::function<void(const QUrl& url)>;
 
     // Makes the table over `list` (the document's `passwordArray`) inside `tableParent`.
     EntryTableController(DocumentWindowWidget* window, EntryList& list, QWidget* tableParent);
@@ -33,12 +30,12 @@ public:
 
     // The editor used for add and open; without one, the entry editor callout.
     void setEditor(Editor editor) { editor_ = std::move(editor); }
-    void setURLOpener(URLOpener opener) { opener_ = std::move(opener); }
     EntryCallout* entryCallout() const { return callout_; }
 
     // `editEntry:`: opens the one selected row.
     void editEntry();
-    // `goToURL:`: with exactly one row selected, opens that entry's website.
+    // `goToURL:`: with exactly one row selected, opens that entry's website (the
+    // website-login controller's goTo).
     void goToURL();
     // `goToRecent:`: opens the website of the entry named `title`, if there is one.
     void goToRecent(const QString& title);
@@ -63,7 +60,7 @@ private:
     // Re-reads the file when it changed on disk and returns the entry the user chose
     // at `row` before that, or nullptr when it is gone.
     EntryRef chosenEntryAfterReread(int row);
-    void goTo(const EntryRef& entry);
+    void endEditing();
     void runEditor(const EntryRef& entry, bool creating);
     void selectEntry(const EntryRef& entry);
 
@@ -71,7 +68,6 @@ private:
     EntryList* list_;
     KTTableViewArray* table_;
     Editor editor_;
-    URLOpener opener_;
     EntryCallout* callout_;
 };
 

@@ -24,8 +24,8 @@ public:
 
     void showTitles(WebsitePasswordManager* owner, const QStringList& titles) override;
 
-    // What a title item does (`goToRecent:` of the owner's document); until the website
-    // opening is in place nothing is set and the items only show.
+    // What a title item does: `goToRecent:` of the owner's document window, which ends
+    // the editing in that window first. Without one the owner goes to the entry itself.
     using GoToRecentFn = std::function<void(WebsitePasswordManager* owner, const QString& title)>;
     void setGoToRecent(GoToRecentFn goToRecent) { goToRecent_ = std::move(goToRecent); }
 
