@@ -10,6 +10,11 @@
 #include "store/TempFolder.h"
 
 #include "app/GuiDriver.h"
+#include "login/RecordingWorkspace.h"
+#include "support/PrintQString.h"
+#include "login/WebsitePasswordManager.h"
+#include "login/desktop/CWBrowser.h"
+#include "platform/Workspace.h"
 #include "app/ScratchHome.h"
 
 #include <QAction>
@@ -452,6 +457,105 @@ TEST_F(ControllerTest, ReadOnlyPackageShowsTheMarkAndHidesTheChangingButtons)
     EXPECT_FALSE(window->duplicateButton()->isVisible());
     controller->quit();
     QFile::setPermissions(package, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// What the shared "Go To Recent Website" menu shows: its items' texts, "--" for the
+// separator, "(off)" after a disabled item.
+QStringList recentMenuItems(QMenu* menu)
+{
+    QStringList items;
+    for (QAction* item : menu->actions())
+        items << (item->isSeparator() ? QStringLiteral("--") : item->text() + (item->isEnabled() ? "" : " (off)"));
+    return items;
+}
+
+TEST_F(ControllerTest, RecentWebsitesMenuFollowsTheFrontWindowAndItsItemsGoToTheirEntries)
+{
+    auto browsers = std::make_shared<test::RecordingWorkspace>();
+    setWorkspace(browsers);
+    DocumentWindowWidget* a = openWithPassword(makePackage("A.qly", "a"), "a");
+    DocumentWindowWidget* b = openWithPassword(makePackage("B.qly", "b"), "b");
+    ASSERT_TRUE(a && b);
+    auto addEntry = [](DocumentWindowWidget* window, const QString& name, const QString& url) {
+        Entry e = newEntryForAdd();
+        e.setName(name);
+        e.setString(EntryKey::WebsiteURL, url);
+        window->document()->passwordArray().append(makeEntry(e));
+        window->document()->KTTableViewArrayChanged();
+        window->reloadList();
+    };
+    addEntry(a, "Bank & Co", "bank.example.org");
+    addEntry(b, "Forum", "https://forum.example.org");
+    auto bringToFront = [this](DocumentWindowWidget* window) {
+        window->activateWindow();
+        return waitFor([this, window] {
+            return controller->mainWindow() == window && gWebsiteDocument == window->document();
+        });
+    };
+    QMenu* recent = Controller::findSubmenu(controller->mainMenu(), {"File", "Go To Recent Website"});
+    ASSERT_TRUE(recent);
+    QAction* goToURL = nullptr;
+    for (QAction* item : Controller::findSubmenu(controller->mainMenu(), {"Entry"})->actions()) {
+        if (item->text() == "Go To URL")
+            goToURL = item;
+    }
+    ASSERT_TRUE(goToURL);
+    EXPECT_EQ(goToURL->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
+
+    ASSERT_TRUE(bringToFront(b));
+    ASSERT_TRUE(bringToFront(a));
+    a->selectRows({0});
+    goToURL->trigger();
+    EXPECT_EQ(browsers->opened, QStringList{"default http://bank.example.org"});
+    EXPECT_EQ(recentMenuItems(recent), QStringList({"Bank && Co", "--", "Clear Menu"}));
+
+    ASSERT_TRUE(bringToFront(b));
+    EXPECT_EQ(recentMenuItems(recent), QStringList{"Clear Menu (off)"});
+    b->selectRows({0});
+    goToURL->trigger();
+    EXPECT_EQ(recentMenuItems(recent), QStringList({"Forum", "--", "Clear Menu"}));
+
+    ASSERT_TRUE(bringToFront(a));
+    ASSERT_EQ(recentMenuItems(recent).first(), "Bank && Co");
+    recent->actions().first()->trigger();
+    EXPECT_EQ(browsers->opened.last(), "default http://bank.example.org");
+    EXPECT_EQ(browsers->opened.size(), 3);
+
+    // The entry is deleted: its item goes when it is chosen, and the menu is empty again.
+    Preferences::setBool(PrefKey::ConfirmDelete, false);
+    a->selectRows({0});
+    a->deleteEntries();
+    a->document()->wpm()->addRecentWebsiteMenuItemWithTitle("Bank & Co");  // as if left by an older version
+    recent->actions().first()->trigger();
+    EXPECT_EQ(browsers->opened.size(), 3);
+    EXPECT_EQ(recentMenuItems(recent), QStringList{"Clear Menu (off)"});
+
+    ASSERT_TRUE(bringToFront(b));
+    recent->actions().last()->trigger();  // "Clear Menu"
+    EXPECT_EQ(recentMenuItems(recent), QStringList{"Clear Menu (off)"});
+    EXPECT_TRUE(b->document()->wpm()->recentWebsiteTitles().isEmpty());
+    setWorkspace(nullptr);
+}
+
+TEST(CWBrowserWindow, ShowsTheAddressAndOpensItInTheDefaultBrowser)
+{
+    auto browsers = std::make_shared<test::RecordingWorkspace>();
+    setWorkspace(browsers);
+    QPointer<CWBrowser> window = CWBrowser::make();
+    window->loadURLRequest("https://shop.example.org/a%20b", 1);
+    EXPECT_EQ(window->addressLabel()->text(), "https://shop.example.org/a%20b");
+    EXPECT_TRUE(window->autoLoginNote()->isVisible());
+    EXPECT_TRUE(window->windowTitle().contains("shop.example.org"));
+    ASSERT_TRUE(waitFor([&] { return CWBrowser::keyWindowBrowser() == window; }));
+
+    browsers->defaultStarts = false;
+    window->openButton()->click();
+    EXPECT_TRUE(window->failureMessage()->isVisible());
+    browsers->defaultStarts = true;
+    window->openButton()->click();
+    EXPECT_EQ(browsers->opened, QStringList(2, "default https://shop.example.org/a%20b"));
+    EXPECT_TRUE(waitFor([&] { return window.isNull(); }));  // closed, and gone with its window
+    setWorkspace(nullptr);
 }
 
 }  // namespace

@@ -85,7 +85,12 @@ private:
         if (!password_ || !window_)
             return;
         const Active place = activeWindowPlace();
-        if (place == Active::Mine && !password_->isMain())
+        // Back before it had resigned (the user went to another file's window and
+        // returned within the settling time): that window made its file current, and
+        // this one must take over again, or the hot keys and the recent-websites menu
+        // would act on a file in the background.
+        const bool current = gWebsiteDocument == password_->document();
+        if (place == Active::Mine && (!password_->isMain() || !current))
             password_->windowDidBecomeMain();
         else if (mayResign && place == Active::Elsewhere && password_->isMain())
             password_->windowDidResignMain();
