@@ -1,15 +1,18 @@
 // The login automation on a real X server (the one of scripts/with-test-services): keys
 // typed through XTest into a window of another program, pasting through the real
 // clipboard, the real hot key pressed with xdotool, a grab another program holds, keys
-// still held from the hot key, and the focus moved away while the program types.
+// still held from the hot key, the focus moved away while the program types, and Go To
+// URL starting the browsers of desktop entries and filling in after the page-load delay.
 #include "app/Preferences.h"
 #include "app/ScratchHome.h"
+#include "app/OpenInWindow.h"
 #include "app/desktop/DesktopHotKeyInstaller.h"
 #include "login/KeyRecorder.h"
 #include "login/KeystrokeSynthesis.h"
 #include "login/LoginSequence.h"
 #include "login/WebsitePasswordManager.h"
 #include "platform/Clipboard.h"
+#include "platform/Workspace.h"
 #include "platform/desktop/QtClipboard.h"
 #include "platform/desktop/X11Connection.h"
 #include "platform/desktop/X11KeySink.h"
@@ -18,6 +21,8 @@
 #include "store/NewPasswordFile.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
@@ -226,6 +231,89 @@ TEST_F(LoginX11Test, FocusMovedAwayStopsTheTypingAndOwnWindowsGetNothing)
     }
     spinUntil([] { return false; }, 300);
     EXPECT_EQ(own.text(), QString());
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// The arguments the stand-in browser wrote to `record`, once it has.
+QStringList recordedArguments(const QString& record)
+{
+    if (!spinUntil([&] { return QFileInfo::exists(record); }))
+        return {"(not started)"};
+    QFile file(record);
+    file.open(QIODevice::ReadOnly);
+    QStringList arguments = QString::fromUtf8(file.readAll()).split(QChar(0));
+    arguments.removeLast();
+    QFile::remove(record);
+    return arguments;
+}
+
+TEST_F(LoginX11Test, GoToURLStartsTheChosenDesktopEntryFallsBackAndFillsInAfterTheDelay)
+{
+    // Browsers as desktop entries in the scratch $XDG_DATA_HOME: one that records how it
+    // was started, one whose program is missing, and the default one of mimeapps.list.
+    const QString records = scratch.path() + "/records/";
+    const QByteArray argRecorder = QUORLY_BINARY_DIR "/bin/quorly_arg_recorder ";
+    const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + "/applications/";
+    const QByteArray https = "MimeType=x-scheme-handler/http;x-scheme-handler/https;\n";
+    writeFile(applications + "quorly-chosen.desktop", "[Desktop Entry]\nType=Application\nName=Chosen\nExec=" +
+                                                          argRecorder + records.toUtf8() + "chosen %u\n" + https);
+    writeFile(applications + "quorly-broken.desktop",
+              "[Desktop Entry]\nType=Application\nName=Broken\nExec=/nonexistent/browser %u\n" + https);
+    writeFile(applications + "quorly-default.desktop", "[Desktop Entry]\nType=Application\nName=Default\nNoDisplay=true\n"
+                                                       "Exec=" + argRecorder + records.toUtf8() + "default %u\n");
+    writeFile(scratch.config() + "/mimeapps.list", "[Default Applications]\nx-scheme-handler/http=quorly-default.desktop\n"
+                                                   "x-scheme-handler/https=quorly-default.desktop\n");
+    QDir().mkpath(records);
+    setWorkspace(std::make_shared<XdgWorkspace>("/nonexistent/xdg-open"));
+    Preferences::setInteger(PrefKey::BrowserPageLoadDelay, 1);
+
+    MyDocument* document = nullptr;
+    DocumentWindowWidget* window = nullptr;
+    ASSERT_TRUE(openNewFileInWindow(scratch.home() + "/Web.qly", "pw", document, window));
+    auto add = [&](const QString& name, const QString& url, const QString& browser) {
+        Entry e = test::entry(name, "pw");
+        e.setString(EntryKey::WebsiteURL, url);
+        e.setString(EntryKey::WebsiteUserID, "ann");
+        e.setBool(EntryKey::PasswordTabSwitch, true);
+        e.setString(EntryKey::Browser, browser);
+        e.setString(EntryKey::BrowserBundleID, "quorly-" + browser.toLower() + ".desktop");
+        document->passwordArray().append(makeEntry(e));
+    };
+    // Odd characters reach the browser as one well-formed argument, never a shell.
+    add("Chosen", "example.org/a b?q=$(touch pwned)'`touch pwned`;\"", "Chosen");
+    add("Broken", "https://example.org/broken", "Broken");
+    add("Auto", "example.org/login", "Chosen");
+    document->passwordArray().at(2)->setInteger(EntryKey::NewUserIDOptions, 1);
+    ASSERT_TRUE(document->KTTableViewArrayChanged());  // sorted: Auto Broken Chosen
+    window->reloadList();
+    auto goToURL = [&](int row) {
+        window->selectRows({row});
+        ASSERT_TRUE(window->runCommand("goToURL:"));
+    };
+
+    goToURL(2);
+    EXPECT_EQ(recordedArguments(records + "chosen"), QStringList{"http://example.org/a%20b?q=$(touch%20pwned)'%60touch%20pwned%60;%22"});
+    goToURL(1);
+    EXPECT_EQ(recordedArguments(records + "default"), QStringList{"https://example.org/broken"});
+    EXPECT_FALSE(QFileInfo::exists(scratch.home() + "/pwned"));
+
+    // The browser's window would come to the front; the recorder stands in for it.
+    KeyRecorder recorder(QStringLiteral("Login Page"));
+    recorder.focus();
+    goToURL(0);
+    EXPECT_EQ(recordedArguments(records + "chosen"), QStringList{"http://example.org/login"});
+    EXPECT_TRUE(recorder.waitForText("ann\tpw")) << recorder.text().toStdString();
+    EXPECT_EQ(document->wpm()->recentWebsiteTitles(), QStringList({"Auto", "Broken", "Chosen"}));
+
+    closeWindowAndDocument(document, window);
+    setWorkspace(nullptr);
 }
 
 }  // namespace

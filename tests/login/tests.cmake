@@ -10,6 +10,10 @@ add_executable(quorly_key_recorder ${CMAKE_CURRENT_LIST_DIR}/key_recorder_main.c
 target_compile_options(quorly_key_recorder PRIVATE ${QUORLY_WARNINGS})
 target_link_libraries(quorly_key_recorder PRIVATE Qt6::Widgets)
 
+# A stand-in browser that records the arguments it was started with.
+add_executable(quorly_arg_recorder ${CMAKE_CURRENT_LIST_DIR}/arg_recorder_main.cpp)
+target_compile_options(quorly_arg_recorder PRIVATE ${QUORLY_WARNINGS})
+
 quorly_unit_test(NAME test_fill_sequences SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_fill_sequences.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_hot_key_table.cpp
@@ -26,7 +30,7 @@ target_include_directories(test_login_x11 PRIVATE ${PROJECT_SOURCE_DIR}/src ${PR
 target_compile_definitions(test_login_x11 PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
                                                   QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
 target_link_libraries(test_login_x11 PRIVATE quorly_desktop Qt6::Test GTest::gtest)
-add_dependencies(test_login_x11 quorly_key_recorder)
+add_dependencies(test_login_x11 quorly_key_recorder quorly_arg_recorder)
 gtest_discover_tests(test_login_x11 DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=xcb")
 
