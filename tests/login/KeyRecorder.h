@@ -2,8 +2,8 @@
 
 // The recording window of key_recorder_main.cpp, run as a program of its own under the
 // test X server, and xdotool to move the focus and press keys as a user would.
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/EventLoop.h"
+
 #include <QProcess>
 #include <QStringList>
 
@@ -11,15 +11,6 @@
 #include <functional>
 
 namespace quorly::test {
-
-inline bool spinUntil(const std::function<bool()>& done, int msec = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < msec)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 inline QString xdotool(const QStringList& arguments)
 {

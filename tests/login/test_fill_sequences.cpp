@@ -9,9 +9,8 @@
 #include "login/WebsitePasswordManager.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
+#include "support/EventLoop.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -19,24 +18,6 @@ using namespace quorly;
 using namespace quorly::test;
 
 namespace {
-
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "test_fill_sequences";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-bool spinUntil(const std::function<bool()>& done, int msec = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < msec)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 class FakeCWBrowser : public CWBrowserDocument {
 public:
@@ -57,7 +38,7 @@ class FillSequenceTest : public ::testing::Test {
 protected:
     FillSequenceTest()
     {
-        application();
+        coreApplication();
         setKeySink(sink);
         setClipboard(board);
         setFloatingPanels(std::make_shared<RecordingPanels>(log));

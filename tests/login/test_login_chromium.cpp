@@ -26,15 +26,6 @@ using namespace quorly::test;
 
 namespace {
 
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "test_login_chromium";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 // A program of the test, ended (by its own process id) when the test ends.
 class Program {
 public:
@@ -156,7 +147,7 @@ protected:
         return spinUntil([&] { return !server.field("password").isEmpty(); }, 90000);
     }
 
-    QCoreApplication& app = application();  // before the server, which needs its event loop
+    QCoreApplication& app = coreApplication();  // before the server, which needs its event loop
     ScratchHome scratch;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QString chromium;

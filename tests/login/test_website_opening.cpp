@@ -15,9 +15,9 @@
 #include "store/Globals.h"
 #include "store/NewPasswordFile.h"
 #include "store/PackageReader.h"
+#include "support/EventLoop.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -26,24 +26,6 @@ using namespace quorly;
 using namespace quorly::test;
 
 namespace {
-
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "test_website_opening";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
-bool spinUntil(const std::function<bool()>& done, int msec = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < msec)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 // The menu as a list of texts: titles, "--" for the separator, "(off)" after a
 // disabled item.
@@ -126,7 +108,7 @@ class WebsiteOpeningTest : public ::testing::Test {
 protected:
     WebsiteOpeningTest()
     {
-        application();
+        coreApplication();
         // An installed browser the entries can choose.
         const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + "/applications";
         QDir().mkpath(applications);
