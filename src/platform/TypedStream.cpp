@@ -9,12 +9,16 @@
 #include <vector>
 
 // The sequential archive is a stream of typed values. Multi-byte integers are compacted:
-// a value that fits a signed byte is that byte, otherwise a tag byte announces two
-// (0x81) or four (0x82) bytes; 0x83 announces a raw IEEE float or double. Objects, their
-// classes and the strings naming types and classes are written once ("new", 0x84) and
-// afterwards referred to by a label: labels count from -110 (0x92), separately for the
-// strings and for objects with their classes. 0x85 stands for nil and 0x86 ends an
-// object.
+// a value that fits one byte is that byte, read signed or unsigned as the value's type
+// says (a length of 200 is the single byte 0xC8), otherwise a tag byte announces two
+// (0x81) or four (0x82) bytes; 0x83 announces a raw IEEE float or double. The bytes
+// 0x80-0x91 are tags, never values. The strings naming types and classes ("shared
+// strings") are written once ("new", 0x84) and afterwards referred to by a label; so are
+// objects, classes and C strings, which share a second table: labels count from -110
+// (0x92) in each. A C string is written new as 0x84 followed by its text as a shared
+// string. A number writes its type as such a C string before its value, so every number
+// after the first of its type refers to that C string by its object label. 0x85 stands
+// for nil and 0x86 ends an object.
 
 namespace quorly::TypedStream {
 
@@ -27,6 +31,8 @@ constexpr quint8 tagNew = 0x84;
 constexpr quint8 tagNil = 0x85;
 constexpr quint8 tagEndOfObject = 0x86;
 constexpr qint64 firstLabel = -110;
+constexpr quint8 firstTag = 0x80;
+constexpr quint8 lastTag = 0x91;
 
 constexpr int maxObjectDepth = 256;
 constexpr int maxClassChain = 64;
@@ -66,11 +72,11 @@ public:
     }
 
 private:
-    enum class SlotKind { Pending, Object, Class };
+    enum class SlotKind { Pending, Object, Class, CString };
     struct Slot {
         SlotKind kind = SlotKind::Pending;
         Counted object;
-        QByteArray className;
+        QByteArray text;  // a class's name or a C string's text
     };
 
     quint8 byte()
@@ -93,7 +99,7 @@ private:
         return v;
     }
 
-    // The compacted integer whose first byte has already been read.
+    // The compacted integer whose first byte has already been read, as a signed value.
     qint64 integerAfter(quint8 first)
     {
         switch (first) {
@@ -105,16 +111,39 @@ private:
             // Some writers announce a 64-bit integer with the real tag.
             return static_cast<qint64>(raw(8));
         default:
-            return static_cast<qint8>(first);
+            return static_cast<qint8>(untagged(first));
         }
     }
 
+    // The same as an unsigned value: lengths, counts and numbers of unsigned types.
+    quint64 unsignedAfter(quint8 first)
+    {
+        switch (first) {
+        case tagInt16:
+            return raw(2);
+        case tagInt32:
+            return raw(4);
+        case tagReal:
+            return raw(8);
+        default:
+            return untagged(first);
+        }
+    }
+
+    static quint8 untagged(quint8 first)
+    {
+        if (first >= firstTag && first <= lastTag)
+            fail(QStringLiteral("The archive has a marker (0x%1) where a number belongs.").arg(first, 2, 16));
+        return first;
+    }
+
     qint64 integer() { return integerAfter(byte()); }
+    quint64 unsignedInteger() { return unsignedAfter(byte()); }
 
     std::size_t length()
     {
-        const qint64 n = integer();
-        if (n < 0 || static_cast<quint64>(n) > size_ - pos_)
+        const quint64 n = unsignedInteger();
+        if (n > size_ - pos_)
             fail(QStringLiteral("The archive announces %1 bytes where only %2 remain.").arg(n).arg(size_ - pos_));
         return static_cast<std::size_t>(n);
     }
@@ -159,6 +188,28 @@ private:
         return strings_[labelIndex(first, strings_.size(), "string")];
     }
 
+    // A C string ("*"): an object of the shared table whose text is a shared string.
+    QByteArray cString()
+    {
+        const quint8 first = byte();
+        if (first == tagNil)
+            fail(QStringLiteral("The archive has a number without its type."));
+        if (first == tagNew) {
+            const std::size_t slot = objects_.size();
+            objects_.emplace_back();
+            std::optional<QByteArray> text = sharedString();
+            if (!text)
+                fail(QStringLiteral("The archive has a number without its type."));
+            objects_[slot].kind = SlotKind::CString;
+            objects_[slot].text = *text;
+            return *text;
+        }
+        const std::size_t slot = labelIndex(first, objects_.size(), "type");
+        if (objects_[slot].kind != SlotKind::CString)
+            fail(QStringLiteral("The archive names an object where a number's type belongs."));
+        return objects_[slot].text;
+    }
+
     QByteArray typeString()
     {
         std::optional<QByteArray> type = sharedString();
@@ -183,13 +234,13 @@ private:
                 fail(QStringLiteral("The archive has a class without a name."));
             integer();  // class version: the layouts read here never changed with it
             objects_[slot].kind = SlotKind::Class;
-            objects_[slot].className = *name;
+            objects_[slot].text = *name;
             readClass(chain + 1);  // superclasses: only the object's own class decides its layout
             return slot;
         }
         const std::size_t slot = labelIndex(first, objects_.size(), "class");
         if (objects_[slot].kind != SlotKind::Class)
-            fail(QStringLiteral("The archive names an object where a class belongs."));
+            fail(QStringLiteral("The archive names something else where a class belongs."));
         return slot;
     }
 
@@ -205,8 +256,8 @@ private:
             const Slot& target = objects_[slot];
             if (target.kind == SlotKind::Pending)
                 fail(QStringLiteral("The archive has an object that contains itself."));
-            if (target.kind == SlotKind::Class)
-                fail(QStringLiteral("The archive names a class where an object belongs."));
+            if (target.kind != SlotKind::Object)
+                fail(QStringLiteral("The archive names a class or a type where an object belongs."));
             spend(target.object.nodes);
             return target.object;
         }
@@ -215,7 +266,7 @@ private:
         const std::optional<std::size_t> cls = readClass(0);
         if (!cls)
             fail(QStringLiteral("The archive has an object without a class."));
-        const QByteArray className = objects_[*cls].className;
+        const QByteArray className = objects_[*cls].text;
         Counted object = contents(className, depth);
         if (byte() != tagEndOfObject)
             fail(QStringLiteral("The archive's %1 does not end where it should.").arg(QString::fromLatin1(className)));
@@ -254,9 +305,9 @@ private:
         const QByteArray type = typeString();
         if (!isIntegerType(type))
             fail(QStringLiteral("The archive's %1 has no element count.").arg(QLatin1String(what)));
-        const qint64 n = integer();
+        const quint64 n = unsignedInteger();
         // Every element takes at least one byte, so a larger count cannot be honest.
-        if (n < 0 || static_cast<quint64>(n) > size_ - pos_)
+        if (n > size_ - pos_)
             fail(QStringLiteral("The archive's %1 claims %2 elements.").arg(QLatin1String(what)).arg(n));
         return static_cast<std::size_t>(n);
     }
@@ -311,12 +362,10 @@ private:
         if (cls == "NSNumber") {
             if (typeString() != "*")
                 fail(QStringLiteral("The archive has a number without its type."));
-            const std::optional<QByteArray> numberType = sharedString();
-            if (!numberType)
-                fail(QStringLiteral("The archive has a number without its type."));
-            if (typeString() != *numberType)
+            const QByteArray numberType = cString();
+            if (typeString() != numberType)
                 fail(QStringLiteral("The archive has a number whose value does not match its type."));
-            return {scalar(*numberType), 1};
+            return {scalar(numberType), 1};
         }
         fail(QStringLiteral("The archive holds an object of class %1, which a password file never contains.")
                  .arg(QString::fromLatin1(cls)));
@@ -342,12 +391,12 @@ private:
         case 'q':
             return ArchiveValue::fromInteger(integer());
         case 'S':
-            return ArchiveValue::fromInteger(integer() & 0xFFFF);
+            return ArchiveValue::fromInteger(static_cast<qint64>(unsignedInteger() & 0xFFFF));
         case 'I':
         case 'L':
-            return ArchiveValue::fromInteger(integer() & 0xFFFFFFFF);
+            return ArchiveValue::fromInteger(static_cast<qint64>(unsignedInteger() & 0xFFFFFFFF));
         case 'Q': {
-            const quint64 u = static_cast<quint64>(integer());
+            const quint64 u = unsignedInteger();
             // Beyond the signed range the magnitude is kept as a real, as the keyed reader does.
             if (u > static_cast<quint64>(std::numeric_limits<qint64>::max()))
                 return ArchiveValue::fromReal(static_cast<double>(u));

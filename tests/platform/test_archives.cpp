@@ -164,14 +164,24 @@ TEST(KeyedArchive, ReadsIndependentlyWrittenBinaryAndXmlArchives)
     EXPECT_EQ(describe(*recent.root), describe(expected("recentWebsites")));
 }
 
-TEST(TypedStream, ReadsIndependentlyWrittenSequentialArchives)
+// Each fixture compared with what an independent reader (node-typedstream) made of the
+// same bytes: tests/fixtures/check-typedstream-fixtures.js. "numbered" has numbers that
+// refer to their type by label, more objects than one-byte labels reach, and lengths and
+// unsigned values that take a single byte above 127.
+TEST(TypedStream, ReadsWhatAnIndependentReaderReads)
 {
-    const ArchiveReadResult entries = TypedStream::decode(fixture(QStringLiteral("entries.typedstream")));
-    ASSERT_TRUE(entries) << entries.error.toStdString();
-    EXPECT_EQ(describe(*entries.root), describe(expected("entries")));
-    const ArchiveReadResult recent = TypedStream::decode(fixture(QStringLiteral("recent.typedstream")));
-    ASSERT_TRUE(recent) << recent.error.toStdString();
-    EXPECT_EQ(describe(*recent.root), describe(expected("recentWebsites")));
+    for (const char* name : {"entries", "recent", "numbered"}) {
+        const ArchiveReadResult r = TypedStream::decode(fixture(QLatin1String(name) + ".typedstream"));
+        ASSERT_TRUE(r) << name << ": " << r.error.toStdString();
+        const QJsonDocument independent =
+            QJsonDocument::fromJson(fixture(QLatin1String(name) + ".node-typedstream.json"));
+        ASSERT_FALSE(independent.isNull()) << name;
+        EXPECT_EQ(describe(*r.root), describe(fromJson(independent.isArray() ? QJsonValue(independent.array())
+                                                                             : QJsonValue(independent.object()))))
+            << name;
+    }
+    EXPECT_EQ(describe(*TypedStream::decode(fixture(QStringLiteral("entries.typedstream"))).root),
+              describe(expected("entries")));
 }
 
 TEST(Archives, PlaintextThatIsNoArchiveIsRefusedByBothReaders)
@@ -336,6 +346,7 @@ TEST(TypedStream, HostileStreamsGiveErrors)
 
     const QByteArray header = QByteArray("\x04\x0bstreamtyped\x81\xe8\x03", 16);
     const QByteArray arrayClass = QByteArray("\x84\x84\x84\x07NSArray\x00\x85", 13);
+    const QByteArray numberClass = QByteArray("\x84\x84\x84\x08NSNumber\x00\x85", 14);
     const QByteArray deep = [&] {
         QByteArray b = header + "\x84\x01@";
         b += "\x84" + arrayClass + "\x84\x01i\x01\x92";
@@ -356,6 +367,9 @@ TEST(TypedStream, HostileStreamsGiveErrors)
         {"count beyond the data", header + "\x84\x01@\x84" + arrayClass + "\x84\x01i\x82\xff\xff\xff\x7f\x92"},
         {"unknown class", header + "\x84\x01@\x84\x84\x84\x06NSDate\x00\x85\x86"},
         {"nil root", header + "\x84\x01@\x85"},
+        {"number whose type is an object", header + "\x84\x01@\x84" + numberClass + "\x84\x01*\x92"},
+        {"number without a type", header + "\x84\x01@\x84" + numberClass + "\x84\x01*\x85"},
+        {"marker as a length", header + "\x84\x01@\x84\x84\x84\x08NSString\x01\x85\x84\x01+\x8a"},
         {"deep nesting", deep},
     };
     for (const auto& c : cases) {
