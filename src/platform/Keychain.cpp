@@ -1,5 +1,7 @@
 #include "platform/Keychain.h"
 
+#include "platform/PackagePath.h"
+
 namespace quorly {
 
 namespace {
@@ -8,9 +10,10 @@ namespace {
 class NoKeychain final : public Keychain {
 public:
     bool isAvailable() override { return false; }
-    KeychainLookup findGenericPassword(const QString&) override { return {}; }
-    bool addGenericPassword(const QString&, const QString&) override { return false; }
-    bool deleteItem(const QString&) override { return false; }
+    KeychainLookup findGenericPassword(const KeychainItemKey&) override { return {}; }
+    bool addGenericPassword(const KeychainItemKey&, const QString&) override { return false; }
+    bool deleteItem(const KeychainItemKey&) override { return false; }
+    bool claimLegacyItem(const KeychainItemKey&) override { return false; }
 };
 
 std::shared_ptr<Keychain>& installed()
@@ -32,6 +35,21 @@ QString keychainAccountForPackage(const QString& packagePath)
     return dot > 0 ? name.left(dot) : name;
 }
 
+KeychainItemKey keychainItemForPackage(const QString& packagePath)
+{
+    return {keychainAccountForPackage(packagePath), canonicalPackagePath(packagePath)};
+}
+
+KeychainChoice chooseKeychainItem(const QStringList& itemPaths, const QString& path)
+{
+    const qsizetype own = itemPaths.indexOf(path);
+    if (!path.isEmpty() && own >= 0)
+        return {own, false};
+    if (itemPaths.size() == 1 && itemPaths.first().isEmpty())
+        return {0, true};
+    return {};
+}
+
 Keychain& keychain()
 {
     static NoKeychain none;
@@ -44,41 +62,81 @@ void setKeychain(std::shared_ptr<Keychain> k)
     installed() = std::move(k);
 }
 
-KeychainLookup MemoryKeychain::findGenericPassword(const QString& account)
+QStringList MemoryKeychain::pathsOf(const QString& account, QList<qsizetype>* indexes) const
+{
+    QStringList paths;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_[i].account == account) {
+            paths << items_[i].path;
+            indexes->append(i);
+        }
+    }
+    return paths;
+}
+
+KeychainLookup MemoryKeychain::findGenericPassword(const KeychainItemKey& item)
 {
     ++lookups_;
     if (!available_)
         return {};
-    const auto it = items_.constFind(account);
-    if (it == items_.constEnd())
+    QList<qsizetype> indexes;
+    const KeychainChoice choice = chooseKeychainItem(pathsOf(item.account, &indexes), item.path);
+    if (choice.index < 0)
         return {};
     if (refuseAccess_)
-        return {KeychainStatus::AccessRefused, {}};
-    return {KeychainStatus::Found, *it};
+        return {choice.legacy ? KeychainStatus::NotFound : KeychainStatus::AccessRefused, {}, {}};
+    KeychainLookup found{KeychainStatus::Found, items_[indexes[choice.index]].password, {}};
+    if (choice.legacy)
+        found.claim = [this, item] { return claimLegacyItem(item); };
+    return found;
 }
 
-bool MemoryKeychain::addGenericPassword(const QString& account, const QString& password)
+bool MemoryKeychain::addGenericPassword(const KeychainItemKey& item, const QString& password)
 {
     if (!available_ || failWrites_)
         return false;
-    items_.insert(account, password);
+    for (Item& stored : items_) {
+        if (stored.account == item.account && stored.path == item.path) {
+            stored.password = password;
+            return true;
+        }
+    }
+    items_.append({item.account, item.path, password});
     return true;
 }
 
-bool MemoryKeychain::deleteItem(const QString& account)
+bool MemoryKeychain::deleteItem(const KeychainItemKey& item)
 {
     if (!available_ || failWrites_)
         return false;
-    items_.remove(account);
+    items_.removeIf([&](const Item& stored) { return stored.account == item.account && stored.path == item.path; });
     return true;
 }
 
-std::optional<QString> MemoryKeychain::storedPassword(const QString& account) const
+bool MemoryKeychain::claimLegacyItem(const KeychainItemKey& item)
 {
-    const auto it = items_.constFind(account);
-    if (it == items_.constEnd())
-        return std::nullopt;
-    return *it;
+    if (!available_ || failWrites_)
+        return false;
+    QList<qsizetype> indexes;
+    const KeychainChoice choice = chooseKeychainItem(pathsOf(item.account, &indexes), item.path);
+    if (!choice.legacy)
+        return false;
+    items_[indexes[choice.index]].path = item.path;
+    return true;
+}
+
+void MemoryKeychain::addLegacyItem(const QString& account, const QString& password)
+{
+    items_.append({account, QString(), password});
+}
+
+std::optional<QString> MemoryKeychain::storedPassword(const KeychainItemKey& item) const
+{
+    for (const Item& stored : items_) {
+        if (stored.account == item.account && stored.path == item.path)
+            return stored.password;
+    }
+    return std::nullopt;
 }
 
 }  // namespace quorly

@@ -126,11 +126,13 @@ void FilePassword::toggleSavePWInKeychain()
 {
     if (!document_ || !document_->isOpen() || !document_->fileFramis())
         return;
-    const QString account = keychainAccountForPackage(document_->fileName());
+    // Only this file's own item is ever changed: a file of the same name elsewhere keeps
+    // its own.
+    const KeychainItemKey item = keychainItemForPackage(document_->fileName());
     Keychain& store = keychain();
 
     if (document_->passwordInKeychain()) {
-        if (store.deleteItem(account))
+        if (store.deleteItem(item))
             document_->setPasswordInKeychain(false);
         return;
     }
@@ -158,7 +160,7 @@ void FilePassword::toggleSavePWInKeychain()
     cleanseString(typed);
     if (!document_ || !document_->isOpen() || !document_->fileFramis())
         return;
-    if (store.addGenericPassword(account, *document_->fileFramis()))
+    if (store.addGenericPassword(item, *document_->fileFramis()))
         document_->setPasswordInKeychain(true);
 }
 
@@ -225,11 +227,11 @@ void FilePassword::changePassword()
     document_->saveRecentWebsites();
 
     if (document_->passwordInKeychain()) {
-        const QString account = keychainAccountForPackage(document_->fileName());
-        keychain().deleteItem(account);
+        const KeychainItemKey item = keychainItemForPackage(document_->fileName());
+        keychain().deleteItem(item);
         // An item that cannot be added leaves no item holding the password: the check
         // mark goes off rather than claim a stored password that is not there.
-        document_->setPasswordInKeychain(keychain().addGenericPassword(account, newFramis));
+        document_->setPasswordInKeychain(keychain().addGenericPassword(item, newFramis));
     }
     cleanseString(newFramis);
     tell(kChanged);

@@ -239,12 +239,13 @@ bool MyDocument::openDatabase()
 
 bool MyDocument::obtainPassword()
 {
+    KeychainLookup found;
     if (std::optional<QString> handed = takeGFramis()) {
         setFileFramis(*handed);
         cleanseString(*handed);
         passwordInKeychain_ = false;
     } else if (keychainLookup_) {
-        const KeychainLookup found = keychainLookup_(keychainAccountForPackage(packagePath_));
+        found = keychainLookup_(packagePath_);
         passwordInKeychain_ = found.status != KeychainStatus::NotFound;
         if (found.status == KeychainStatus::Found)
             setFileFramis(found.password);
@@ -254,6 +255,11 @@ bool MyDocument::obtainPassword()
 
     QString message = kEnterPassword;
     while (!fileFramis_ || !decryptDataAtPath(dataPath_)) {
+        // An item found by the file's name alone that does not open it is another
+        // same-named file's: nothing is kept for this one.
+        if (found.claim)
+            passwordInKeychain_ = false;
+        found.claim = nullptr;
         std::optional<QString> typed = window_ ? window_->askFilePassword(message) : std::nullopt;
         if (state_ == State::Closed || !typed)
             return false;
@@ -261,6 +267,8 @@ bool MyDocument::obtainPassword()
         cleanseString(*typed);
         message = kPasswordIncorrect;
     }
+    if (found.claim)
+        found.claim();
     return true;
 }
 

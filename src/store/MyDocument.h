@@ -38,9 +38,9 @@ public:
         Damaged,         // decrypted, but no entry list could be read from it
     };
 
-    // Looks up the keychain for a package's account; the keychain step of the password
-    // question. Without one the keychain is not consulted.
-    using KeychainLookupFn = std::function<KeychainLookup(const QString& account)>;
+    // Looks up the keychain item of the package at the path given; the keychain step of
+    // the password question. Without one the keychain is not consulted.
+    using KeychainLookupFn = std::function<KeychainLookup(const QString& packagePath)>;
 
     explicit MyDocument(const QString& packagePath, QObject* parent = nullptr);
     ~MyDocument() override;  // closes the document if it is still open

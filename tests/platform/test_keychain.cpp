@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -38,9 +40,10 @@ struct ToolResult {
     QByteArray out;
 };
 
-ToolResult secretTool(const QStringList& args)
+ToolResult secretTool(const QStringList& args, QProcess::ProcessChannelMode channels = QProcess::SeparateChannels)
 {
     QProcess tool;
+    tool.setProcessChannelMode(channels);
     tool.start(QStringLiteral("secret-tool"), args);
     if (!tool.waitForFinished(20000))
         return {};
@@ -52,9 +55,12 @@ ToolResult lookupWithTool(const QString& account)
     return secretTool({"lookup", "service", "Marrowdenkeeper", "account", account});
 }
 
+// The tool writes each item's attributes to its error output, the rest to its output.
 QByteArray itemsListedByTool(const QString& account)
 {
-    return secretTool({"search", "--all", "service", "Marrowdenkeeper", "account", account}).out;
+    return secretTool({"search", "--all", "service", "Marrowdenkeeper", "account", account},
+                      QProcess::MergedChannels)
+        .out;
 }
 
 class RealKeyring : public ::testing::Test {
@@ -70,62 +76,105 @@ protected:
 
 }  // namespace
 
-TEST(KeychainAccount, IsThePackageNameWithoutItsExtension)
+TEST(KeychainItem, AccountIsTheNameWithoutExtensionPathTheCanonicalOne)
 {
     EXPECT_EQ(keychainAccountForPackage("/a/b/Home.qly"), "Home");
     EXPECT_EQ(keychainAccountForPackage("/a/b/Home.qly/"), "Home");
     EXPECT_EQ(keychainAccountForPackage("Bank.v2.qly"), "Bank.v2");
     EXPECT_EQ(keychainAccountForPackage("/a/Büro Ω"), "Büro Ω");
     EXPECT_EQ(keychainAccountForPackage("/a/.qly"), ".qly");
+
+    QTemporaryDir scratch;
+    ASSERT_TRUE(QDir(scratch.path()).mkpath("real/Home.qly"));
+    ASSERT_TRUE(QFile::link(scratch.filePath("real"), scratch.filePath("link")));
+    const QString real = QFileInfo(scratch.filePath("real/Home.qly")).canonicalFilePath();
+    const KeychainItemKey viaLink = keychainItemForPackage(scratch.filePath("link/Home.qly/"));
+    EXPECT_EQ(viaLink.account, "Home");
+    EXPECT_EQ(viaLink.path, real);
+    EXPECT_EQ(keychainItemForPackage("/gone/../gone/Old.qly/").path, "/gone/Old.qly");
+}
+
+TEST(KeychainItem, AnItemWithoutPathServesOnlyWhenItIsTheAccountsOnlyItem)
+{
+    const auto choose = [](const QStringList& paths) { return chooseKeychainItem(paths, "/a/Home.qly"); };
+    EXPECT_EQ(choose({"/b/Home.qly", "/a/Home.qly"}).index, 1);
+    EXPECT_FALSE(choose({"", "/a/Home.qly"}).legacy);
+    EXPECT_EQ(choose({""}).index, 0);
+    EXPECT_TRUE(choose({""}).legacy);
+    for (const QStringList& none : {QStringList{}, QStringList{"/b/Home.qly"}, QStringList{"", "/b/Home.qly"},
+                                    QStringList{"", ""}})
+        EXPECT_EQ(choose(none).index, -1) << none.join(',').toStdString();
 }
 
 TEST_F(RealKeyring, StoresFindsAndDeletesAnItemOthersCanSee)
 {
-    const QString account = QStringLiteral("Täglich Ωmega");
+    const KeychainItemKey item{QStringLiteral("Täglich Ωmega"), QStringLiteral("/home/u/Täglich Ωmega.qly")};
     const QString password = QStringLiteral("pässwörd €😀 \"quoted\"");
-    EXPECT_EQ(keychain.findGenericPassword(account).status, KeychainStatus::NotFound);
+    EXPECT_EQ(keychain.findGenericPassword(item).status, KeychainStatus::NotFound);
 
-    ASSERT_TRUE(keychain.addGenericPassword(account, password));
-    const KeychainLookup found = keychain.findGenericPassword(account);
+    ASSERT_TRUE(keychain.addGenericPassword(item, password));
+    const KeychainLookup found = keychain.findGenericPassword(item);
     EXPECT_EQ(found.status, KeychainStatus::Found);
     EXPECT_EQ(found.password, password);
+    EXPECT_FALSE(found.claim);
 
-    // The stored bytes are plain UTF-8 under the two attributes, readable by other tools.
-    const ToolResult looked = lookupWithTool(account);
+    // The stored bytes are plain UTF-8 under the attributes, readable by other tools.
+    const ToolResult looked = lookupWithTool(item.account);
     EXPECT_EQ(looked.exitCode, 0);
     EXPECT_EQ(looked.out, password.toUtf8());
-    const QByteArray listed = itemsListedByTool(account);
-    EXPECT_TRUE(listed.contains(QStringLiteral("label = Quorly: %1").arg(account).toUtf8())) << listed.constData();
+    const QByteArray listed = itemsListedByTool(item.account);
+    EXPECT_TRUE(listed.contains(QStringLiteral("attribute.path = %1").arg(item.path).toUtf8())) << listed.constData();
+    EXPECT_TRUE(listed.contains(QStringLiteral("label = Quorly: %1 (%2)").arg(item.account, item.path).toUtf8()));
 
-    ASSERT_TRUE(keychain.deleteItem(account));
-    EXPECT_EQ(keychain.findGenericPassword(account).status, KeychainStatus::NotFound);
-    EXPECT_NE(lookupWithTool(account).exitCode, 0);
+    ASSERT_TRUE(keychain.deleteItem(item));
+    EXPECT_EQ(keychain.findGenericPassword(item).status, KeychainStatus::NotFound);
+    EXPECT_NE(lookupWithTool(item.account).exitCode, 0);
     // Gone already: turning the option off must still work.
-    EXPECT_TRUE(keychain.deleteItem(account));
+    EXPECT_TRUE(keychain.deleteItem(item));
 }
 
-TEST_F(RealKeyring, SameNamedFilesShareOneItemEvenOneMadeByHand)
+// ~/Personal.qly and ~/other/Personal.qly, and an item an earlier version (or someone
+// with secret-tool) stored under the name alone.
+TEST_F(RealKeyring, SameNamedFilesKeepTheirOwnItemsAndAnItemWithoutPathServesOnlyAlone)
 {
-    const QString account = keychainAccountForPackage("/first/Shared.qly");
-    ASSERT_EQ(account, keychainAccountForPackage("/second/folder/Shared.qly"));
+    const KeychainItemKey first{QStringLiteral("Personal"), QStringLiteral("/home/u/Personal.qly")};
+    const KeychainItemKey second{QStringLiteral("Personal"), QStringLiteral("/home/u/other/Personal.qly")};
+    const auto itemCount = [&] { return ("\n" + itemsListedByTool(first.account)).count("\n[/"); };
 
-    // An item someone made with secret-tool must be replaced, not shadow ours.
     QProcess store;
     store.start(QStringLiteral("secret-tool"),
-                {"store", "--label=by hand", "service", "Marrowdenkeeper", "account", account});
+                {"store", "--label=by hand", "service", "Marrowdenkeeper", "account", first.account});
     ASSERT_TRUE(store.waitForStarted());
     store.write("typed by hand");
     store.closeWriteChannel();
     ASSERT_TRUE(store.waitForFinished(20000));
-    ASSERT_EQ(keychain.findGenericPassword(account).password, "typed by hand");
+    const KeychainLookup old = keychain.findGenericPassword(second);
+    EXPECT_EQ(old.password, "typed by hand");
+    EXPECT_TRUE(old.claim);  // to be proved by the file it opens
 
-    ASSERT_TRUE(keychain.addGenericPassword(account, "first"));
-    ASSERT_TRUE(keychain.addGenericPassword(account, "second"));
-    EXPECT_EQ(keychain.findGenericPassword(account).password, "second");
-    EXPECT_EQ(itemsListedByTool(account).count("[/"), 1);
+    // Storing the second file's password neither replaces the old item nor takes it.
+    ASSERT_TRUE(keychain.addGenericPassword(second, "second's"));
+    EXPECT_EQ(itemCount(), 2);
+    EXPECT_EQ(keychain.findGenericPassword(second).password, "second's");
+    EXPECT_EQ(keychain.findGenericPassword(first).status, KeychainStatus::NotFound);
+    ASSERT_TRUE(keychain.deleteItem(second));
+    EXPECT_EQ(lookupWithTool(first.account).out, "typed by hand");
 
-    EXPECT_TRUE(keychain.deleteItem(account));
-    EXPECT_NE(lookupWithTool(account).exitCode, 0);
+    // Proved by the first file, the old item becomes its own, and the other file's
+    // lookup no longer sees it; other tools still find it by name.
+    ASSERT_TRUE(keychain.findGenericPassword(first).claim());
+    const KeychainLookup claimed = keychain.findGenericPassword(first);
+    EXPECT_EQ(claimed.password, "typed by hand");
+    EXPECT_FALSE(claimed.claim);
+    EXPECT_EQ(keychain.findGenericPassword(second).status, KeychainStatus::NotFound);
+    EXPECT_EQ(lookupWithTool(first.account).out, "typed by hand");
+
+    ASSERT_TRUE(keychain.addGenericPassword(first, "first's"));
+    EXPECT_EQ(itemCount(), 1);
+    EXPECT_TRUE(keychain.deleteItem(second));  // another path's: nothing of the first goes
+    EXPECT_EQ(keychain.findGenericPassword(first).password, "first's");
+    EXPECT_TRUE(keychain.deleteItem(first));
+    EXPECT_EQ(itemCount(), 0);
 }
 
 // Runs whether or not a keyring is offered: what a bare window manager gives.
@@ -139,8 +188,9 @@ TEST(NoSecretService, AnswersUnavailableAtOnceAndBehavesAsEmpty)
         ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", &nowhere);
         SecretServiceKeychain none;
         EXPECT_FALSE(none.isAvailable());
-        EXPECT_EQ(none.findGenericPassword("Home").status, KeychainStatus::NotFound);
-        EXPECT_FALSE(none.addGenericPassword("Home", "secret"));
+        const KeychainItemKey home{"Home", "/home/u/Home.qly"};
+        EXPECT_EQ(none.findGenericPassword(home).status, KeychainStatus::NotFound);
+        EXPECT_FALSE(none.addGenericPassword(home, "secret"));
     }
     {
         // No address and no bus in the runtime folder: no bus may be autolaunched.

@@ -129,9 +129,9 @@ TEST_F(DocumentTest, PasswordQuestionOrder)
     MyDocument fromKeychain(package);
     ScriptedWindow window2;
     fromKeychain.setWindow(&window2);
-    fromKeychain.setKeychainLookup([](const QString& account) {
-        EXPECT_EQ(account, QStringLiteral("c"));
-        return KeychainLookup{KeychainStatus::Found, kFixturePassword};
+    fromKeychain.setKeychainLookup([&](const QString& asked) {
+        EXPECT_EQ(asked, package);
+        return KeychainLookup{KeychainStatus::Found, kFixturePassword, {}};
     });
     EXPECT_TRUE(fromKeychain.openDatabase());
     EXPECT_TRUE(window2.passwordPrompts.isEmpty());

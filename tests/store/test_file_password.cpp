@@ -65,7 +65,8 @@ protected:
         document = std::make_unique<MyDocument>(package);
         window->document = document.get();
         document->setWindow(window.get());
-        document->setKeychainLookup([this](const QString& account) { return keys->findGenericPassword(account); });
+        document->setKeychainLookup(
+            [this](const QString& path) { return keys->findGenericPassword(keychainItemForPackage(path)); });
         document->openDatabase();
         password = new FilePassword(document.get());
         password->setChangePanel([this](const QString& message) -> std::optional<PasswordChangeAnswer> {
@@ -75,6 +76,8 @@ protected:
             return changeAnswers.takeFirst();
         });
     }
+
+    KeychainItemKey item() const { return keychainItemForPackage(package); }
 
     std::unique_ptr<QTemporaryDir> dir;
     QString package;
@@ -88,14 +91,34 @@ protected:
 
 TEST_F(FilePasswordTest, KeychainAtOpen)
 {
+    // An item stored under the file's name alone (by an earlier version) that does not
+    // open the file is another same-named file's: asked, no check mark, left alone.
+    const KeychainItemKey byName{QStringLiteral("Home"), QString()};
+    keys->addLegacyItem(byName.account, QStringLiteral("another file's"));
+    open({kFixturePassword});
+    ASSERT_TRUE(document->isOpen());
+    EXPECT_EQ(window->passwordPrompts, QStringList{kEnter});
+    EXPECT_FALSE(document->passwordInKeychain());
+    EXPECT_EQ(keys->storedPassword(byName), QStringLiteral("another file's"));
+    // One that opens it asks nothing and becomes this file's own.
+    keys->deleteItem(byName);
+    keys->addLegacyItem(byName.account, kFixturePassword);
+    open({});
+    ASSERT_TRUE(document->isOpen());
+    EXPECT_TRUE(window->passwordPrompts.isEmpty());
+    EXPECT_TRUE(document->passwordInKeychain());
+    EXPECT_EQ(keys->storedPassword(item()), kFixturePassword);
+    EXPECT_EQ(keys->itemCount(), 1);
+    keys->deleteItem(item());
+
     // A stored password that no longer opens the file leads to the panel; the item is
     // left as it is and the check mark stays on.
-    keys->addGenericPassword(QStringLiteral("Home"), QStringLiteral("changed elsewhere"));
+    keys->addGenericPassword(item(), QStringLiteral("changed elsewhere"));
     open({kFixturePassword});
     ASSERT_TRUE(document->isOpen());
     EXPECT_EQ(window->passwordPrompts, QStringList{kEnter});
     EXPECT_TRUE(document->passwordInKeychain());
-    EXPECT_EQ(keys->storedPassword(QStringLiteral("Home")), QStringLiteral("changed elsewhere"));
+    EXPECT_EQ(keys->storedPassword(item()), QStringLiteral("changed elsewhere"));
 
     // A keyring that refuses access: asked, and the check mark on.
     keys->setRefuseAccess(true);
@@ -109,7 +132,7 @@ TEST_F(FilePasswordTest, KeychainAtOpen)
     // the same name holds.
     const QString created = dir->path() + QStringLiteral("/New.qly");
     ASSERT_TRUE(createPasswordFile(created, QStringLiteral("fresh")));
-    keys->addGenericPassword(QStringLiteral("New"), QStringLiteral("stale"));
+    keys->addGenericPassword(keychainItemForPackage(created), QStringLiteral("stale"));
     package = created;
     gFramis = QStringLiteral("fresh");
     const int lookups = keys->lookupCount();
@@ -138,7 +161,7 @@ TEST_F(FilePasswordTest, KeepInKeychain)
     window->passwords = {QStringLiteral("wrong"), kFixturePassword};
     password->toggleSavePWInKeychain();
     EXPECT_EQ(window->passwordPrompts, (QStringList{keep, kIncorrect}));
-    EXPECT_EQ(keys->storedPassword(QStringLiteral("Home")), kFixturePassword);
+    EXPECT_EQ(keys->storedPassword(item()), kFixturePassword);
     EXPECT_TRUE(document->passwordInKeychain());
 
     // The next open asks nothing.
@@ -173,7 +196,7 @@ TEST_F(FilePasswordTest, KeepInKeychain)
 
 TEST_F(FilePasswordTest, ChangePassword)
 {
-    keys->addGenericPassword(QStringLiteral("Home"), kFixturePassword);
+    keys->addGenericPassword(item(), kFixturePassword);
     open({});
     ASSERT_TRUE(document->passwordInKeychain());
     const QString titles = package + QStringLiteral("/Recent Websites.qlyi");
@@ -203,7 +226,7 @@ TEST_F(FilePasswordTest, ChangePassword)
     selectCurrentParameters();
     EXPECT_TRUE(framisD(titles, fresh, out.filePath(QStringLiteral("t"))));
     EXPECT_FALSE(framisD(titles, kFixturePassword, out.filePath(QStringLiteral("u"))));
-    EXPECT_EQ(keys->storedPassword(QStringLiteral("Home")), fresh);
+    EXPECT_EQ(keys->storedPassword(item()), fresh);
 
     // The change check does not take the re-encrypted file for someone else's change.
     window->reloads = 0;
@@ -224,7 +247,7 @@ TEST_F(FilePasswordTest, ChangePassword)
     keys->setFailWrites(false);
     changeAnswers = {{QStringLiteral("third"), QStringLiteral("fourth")}};
     password->changePassword();
-    EXPECT_EQ(keys->storedPassword(QStringLiteral("Home")), fresh);
+    EXPECT_EQ(keys->storedPassword(item()), fresh);
     EXPECT_TRUE(readEntriesFile(package + QStringLiteral("/Data.qlyi"), QStringLiteral("fourth")).has_value());
 }
 

@@ -79,7 +79,7 @@ TEST_F(PasswordPanels, KeychainChangeAndAskingAgain)
     });
     ASSERT_TRUE(window->runCommand(QStringLiteral("toggleSavePWInKeychain:")));
     EXPECT_TRUE(document->passwordInKeychain());
-    EXPECT_EQ(keys->storedPassword(QStringLiteral("Home")), QStringLiteral("pw"));
+    EXPECT_EQ(keys->storedPassword(keychainItemForPackage(package)), QStringLiteral("pw"));
     // The window's own panels do not count as leaving it.
     QApplication::processEvents();
     EXPECT_FALSE(password->promptForPassword());
@@ -105,7 +105,7 @@ TEST_F(PasswordPanels, KeychainChangeAndAskingAgain)
     });
     ASSERT_TRUE(window->runCommand(QStringLiteral("changePassword:")));
     EXPECT_EQ(document->fileFramis(), QStringLiteral("new1"));
-    EXPECT_EQ(keys->storedPassword(QStringLiteral("Home")), QStringLiteral("new1"));
+    EXPECT_EQ(keys->storedPassword(keychainItemForPackage(package)), QStringLiteral("new1"));
 
     // Leaving the window for another one makes the question due ("passwordPrompt" 1);
     // coming back asks it.

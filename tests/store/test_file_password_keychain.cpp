@@ -1,5 +1,6 @@
 // The file password kept in the real keychain (the GNOME keyring of
-// scripts/with-test-services): ticked once, the next open asks nothing.
+// scripts/with-test-services): ticked once, the next open asks nothing, and a file of
+// the same name elsewhere keeps its own.
 #include "app/Preferences.h"
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
@@ -11,6 +12,7 @@
 
 #include "app/GuiDriver.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -31,7 +33,8 @@ OpenWindow openWindow(const QString& package)
 {
     auto* document = new MyDocument(package);
     document->setRecordsLastFile(false);
-    document->setKeychainLookup([](const QString& account) { return keychain().findGenericPassword(account); });
+    document->setKeychainLookup(
+        [](const QString& path) { return keychain().findGenericPassword(keychainItemForPackage(path)); });
     auto* window = new DocumentWindowWidget(document);
     document->setWindow(window);
     window->show();
@@ -46,7 +49,26 @@ void closeWindow(OpenWindow& w)
     delete w.document;
 }
 
-TEST(FilePasswordKeychain, TickedOnceTheNextOpenAsksNothing)
+// Answers the window's password panel with `text` the next time it shows.
+void answerPanel(const OpenWindow& w, const QString& text)
+{
+    PasswordPanel* panel = w.window->passwordPanel();
+    whenShown(panel, [panel, text] {
+        panel->field()->setText(text);
+        panel->defaultButton()->click();
+    });
+}
+
+bool toggleKeychain(const OpenWindow& w, const QString& answer)
+{
+    answerPanel(w, answer);
+    return w.window->runCommand(QStringLiteral("toggleSavePWInKeychain:"));
+}
+
+// ~/Personal.qly and ~/other/Personal.qly: ticked for the first, the second knows
+// nothing of it, and each keeps and drops its own item; the next open of the first
+// still asks nothing.
+TEST(FilePasswordKeychain, EachOfTwoSameNamedFilesKeepsItsOwnItem)
 {
     if (!qEnvironmentVariableIsSet("QUORLY_TEST_KEYRING"))
         GTEST_SKIP() << "needs the keyring of scripts/with-test-services";
@@ -55,35 +77,44 @@ TEST(FilePasswordKeychain, TickedOnceTheNextOpenAsksNothing)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path() + "/.config"));
     setKeychain(std::make_shared<SecretServiceKeychain>());
     ASSERT_TRUE(keychain().isAvailable());
-    const QString account = QStringLiteral("Quorly keychain open test");
-    keychain().deleteItem(account);
 
-    const QString package = scratch.path() + "/" + account + ".qly";
-    ASSERT_TRUE(createPasswordFile(package, QStringLiteral("p\u00e4ss")));
+    const QString first = scratch.path() + "/Personal.qly";
+    const QString second = scratch.path() + "/other/Personal.qly";
+    ASSERT_TRUE(QDir().mkpath(scratch.path() + "/other"));
+    ASSERT_TRUE(createPasswordFile(first, QStringLiteral("p\u00e4ss")));
+    ASSERT_TRUE(createPasswordFile(second, QStringLiteral("other")));
+
     gFramis = QStringLiteral("p\u00e4ss");
-    OpenWindow first = openWindow(package);
-    ASSERT_TRUE(waitFor([&] { return first.document->isOpen(); }));
-    EXPECT_FALSE(first.document->passwordInKeychain());
+    OpenWindow a = openWindow(first);
+    ASSERT_TRUE(waitFor([&] { return a.document->isOpen(); }));
+    ASSERT_TRUE(toggleKeychain(a, QStringLiteral("p\u00e4ss")));
+    EXPECT_TRUE(a.document->passwordInKeychain());
+    closeWindow(a);
 
-    PasswordPanel* panel = first.window->passwordPanel();
-    whenShown(panel, [panel] {
-        panel->field()->setText(QStringLiteral("p\u00e4ss"));
-        panel->defaultButton()->click();
-    });
-    ASSERT_TRUE(first.window->runCommand(QStringLiteral("toggleSavePWInKeychain:")));
-    EXPECT_TRUE(first.document->passwordInKeychain());
-    closeWindow(first);
+    OpenWindow b = openWindow(second);
+    answerPanel(b, QStringLiteral("other"));
+    ASSERT_TRUE(waitFor([&] { return b.document->isOpen(); }));
+    EXPECT_FALSE(b.document->passwordInKeychain());
+    ASSERT_TRUE(toggleKeychain(b, QStringLiteral("other")));
+    EXPECT_TRUE(b.document->passwordInKeychain());
+    ASSERT_TRUE(b.window->runCommand(QStringLiteral("toggleSavePWInKeychain:")));
+    EXPECT_FALSE(b.document->passwordInKeychain());
+    closeWindow(b);
 
-    // Opened again, as at the next start: no gFramis, no answer to any panel.
-    OpenWindow second = openWindow(package);
-    EXPECT_TRUE(waitFor([&] { return second.document->isOpen(); }));
-    EXPECT_TRUE(second.document->passwordInKeychain());
-    EXPECT_FALSE(second.window->passwordPanel()->isVisible());
-    if (!second.document->isOpen())
-        second.window->passwordPanel()->otherButton()->click();
-    closeWindow(second);
+    OpenWindow again = openWindow(first);
+    bool asked = false;
+    whenReady([&] { return again.window->passwordPanel()->isVisible(); },
+              [&] {
+                  asked = true;
+                  again.window->passwordPanel()->otherButton()->click();
+              },
+              again.window);
+    EXPECT_TRUE(waitFor([&] { return again.document->isOpen(); }));
+    EXPECT_TRUE(again.document->passwordInKeychain());
+    EXPECT_FALSE(asked);
+    closeWindow(again);
 
-    EXPECT_TRUE(keychain().deleteItem(account));
+    EXPECT_TRUE(keychain().deleteItem(keychainItemForPackage(first)));
     setKeychain(nullptr);
 }
 

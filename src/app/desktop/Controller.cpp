@@ -149,7 +149,8 @@ MyDocument* Controller::openDocumentWithContentsOfFile(const QString& path)
         return open->document();
     }
     auto* document = new MyDocument(path, this);
-    document->setKeychainLookup([](const QString& account) { return keychain().findGenericPassword(account); });
+    document->setKeychainLookup(
+        [](const QString& package) { return keychain().findGenericPassword(keychainItemForPackage(package)); });
     auto* window = new DocumentWindowWidget(document);
     document->setWindow(window);
     for (QAction* menu : mainMenu_->actions())

@@ -24,7 +24,7 @@ namespace {
 constexpr const char kSecretsBusName[] = "org.freedesktop.secrets";
 
 // Lookups and deletes ignore the schema name, so items that other tools (secret-tool)
-// made with the same two attributes count as ours.
+// made with the same attributes count as ours.
 const SecretSchema* fileSchema()
 {
     static const SecretSchema schema = [] {
@@ -33,6 +33,7 @@ const SecretSchema* fileSchema()
         s.flags = SECRET_SCHEMA_DONT_MATCH_NAME;
         s.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
         s.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        s.attributes[2] = {"path", SECRET_SCHEMA_ATTRIBUTE_STRING};
         return s;
     }();
     return &schema;
@@ -46,29 +47,80 @@ bool isRefusal(const GError* error)
         || g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED);
 }
 
-// A lookup that comes back empty without an error may still have met the item behind
-// a keyring that stayed locked (some services simply return nothing when the prompt
-// is dismissed). Searching without unlocking tells the two apart.
-bool matchingItemIsLocked(const QByteArray& account)
+QString itemPath(SecretItem* item)
 {
-    GError* error = nullptr;
-    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
-    if (!service) {
+    GHashTable* attributes = secret_item_get_attributes(item);
+    const auto* path = static_cast<const gchar*>(attributes ? g_hash_table_lookup(attributes, "path") : nullptr);
+    const QString result = path ? QString::fromUtf8(path) : QString();
+    if (attributes)
+        g_hash_table_unref(attributes);
+    return result;
+}
+
+QByteArray labelFor(const KeychainItemKey& key)
+{
+    return QStringLiteral("Quorly: %1 (%2)").arg(key.account, key.path).toUtf8();
+}
+
+// The service and the items stored under one account, found without unlocking anything
+// (attributes can be read from a locked keyring); the item that serves the package is
+// chosen among them.
+class AccountItems {
+public:
+    explicit AccountItems(const KeychainItemKey& key)
+    {
+        GError* error = nullptr;
+        service_ = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
         g_clear_error(&error);
-        return false;
+        if (!service_)
+            return;
+        const QByteArray account = key.account.toUtf8();
+        GHashTable* attributes = secret_attributes_build(fileSchema(), "service", kKeychainService, "account",
+                                                         account.constData(), nullptr);
+        items_ = secret_service_search_sync(service_, fileSchema(), attributes, SECRET_SEARCH_ALL, nullptr, &error);
+        g_hash_table_unref(attributes);
+        g_clear_error(&error);
+        QStringList paths;
+        for (GList* it = items_; it; it = it->next)
+            paths << itemPath(SECRET_ITEM(it->data));
+        choice_ = chooseKeychainItem(paths, key.path);
     }
-    GHashTable* attributes = secret_attributes_build(fileSchema(), "service", kKeychainService,
-                                                     "account", account.constData(), nullptr);
-    GList* items = secret_service_search_sync(service, fileSchema(), attributes, SECRET_SEARCH_ALL,
-                                              nullptr, &error);
-    bool locked = false;
-    for (GList* it = items; it; it = it->next)
-        locked = locked || secret_item_get_locked(SECRET_ITEM(it->data));
-    g_list_free_full(items, g_object_unref);
-    g_hash_table_unref(attributes);
+    ~AccountItems()
+    {
+        g_list_free_full(items_, g_object_unref);
+        if (service_)
+            g_object_unref(service_);
+    }
+    AccountItems(const AccountItems&) = delete;
+    AccountItems& operator=(const AccountItems&) = delete;
+
+    SecretService* service() const { return service_; }
+    SecretItem* chosen() const
+    {
+        return choice_.index < 0 ? nullptr : SECRET_ITEM(g_list_nth_data(items_, guint(choice_.index)));
+    }
+    bool legacy() const { return choice_.legacy; }
+
+private:
+    SecretService* service_ = nullptr;
+    GList* items_ = nullptr;
+    KeychainChoice choice_;
+};
+
+// Unlocks the item's keyring when needed; false when the user turned the prompt down.
+bool unlock(SecretService* service, SecretItem* item)
+{
+    if (!secret_item_get_locked(item))
+        return true;
+    GList* objects = g_list_append(nullptr, item);
+    GList* unlocked = nullptr;
+    GError* error = nullptr;
+    secret_service_unlock_sync(service, objects, nullptr, &unlocked, &error);
+    const bool done = unlocked != nullptr;
+    g_list_free_full(unlocked, g_object_unref);
+    g_list_free(objects);
     g_clear_error(&error);
-    g_object_unref(service);
-    return locked;
+    return done;
 }
 
 bool callReturnsTrue(GDBusConnection* bus, const char* method, GVariant* args, const char* type,
@@ -172,47 +224,56 @@ bool SecretServiceKeychain::isAvailable()
     return *available_;
 }
 
-KeychainLookup SecretServiceKeychain::findGenericPassword(const QString& account)
+KeychainLookup SecretServiceKeychain::findGenericPassword(const KeychainItemKey& key)
 {
     if (!isAvailable())
         return {};
-    const QByteArray name = account.toUtf8();
+    const AccountItems items(key);
+    SecretItem* item = items.chosen();
+    if (!item)
+        return {};
+    // An item that may be another file's is not worth an unlock prompt of its own: it is
+    // simply not found, and the password is asked for.
+    const KeychainStatus refused = items.legacy() ? KeychainStatus::NotFound : KeychainStatus::AccessRefused;
+    if (!unlock(items.service(), item))
+        return {refused, {}, {}};
     GError* error = nullptr;
-    gchar* secret = secret_password_lookup_sync(fileSchema(), nullptr, &error, "service", kKeychainService,
-                                                "account", name.constData(), nullptr);
-    if (secret) {
-        KeychainLookup found{KeychainStatus::Found, QString::fromUtf8(secret)};
-        secret_password_free(secret);  // clears the memory before freeing it
-        return found;
+    if (!secret_item_load_secret_sync(item, nullptr, &error)) {
+        const bool wasRefusal = isRefusal(error);
+        g_clear_error(&error);
+        return {wasRefusal ? refused : KeychainStatus::NotFound, {}, {}};
     }
-    if (error) {
-        const bool refused = isRefusal(error);
-        g_error_free(error);
-        return {refused ? KeychainStatus::AccessRefused : KeychainStatus::NotFound, {}};
-    }
-    if (matchingItemIsLocked(name))
-        return {KeychainStatus::AccessRefused, {}};
-    return {};
+    SecretValue* value = secret_item_get_secret(item);
+    if (!value)
+        return {};
+    gsize length = 0;
+    const gchar* bytes = secret_value_get(value, &length);
+    KeychainLookup found{KeychainStatus::Found, QString::fromUtf8(bytes, qsizetype(length)), {}};
+    secret_value_unref(value);  // libsecret clears the memory before freeing it
+    if (items.legacy())
+        found.claim = [this, key] { return claimLegacyItem(key); };
+    return found;
 }
 
-bool SecretServiceKeychain::addGenericPassword(const QString& account, const QString& password)
+bool SecretServiceKeychain::addGenericPassword(const KeychainItemKey& key, const QString& password)
 {
     if (!isAvailable())
         return false;
-    const QByteArray name = account.toUtf8();
-    const QByteArray label = QStringLiteral("Quorly: %1").arg(account).toUtf8();
+    const QByteArray account = key.account.toUtf8();
+    const QByteArray path = key.path.toUtf8();
     QByteArray secret = password.toUtf8();
     GError* error = nullptr;
     SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
     gboolean stored = FALSE;
     if (service) {
-        GHashTable* attributes = secret_attributes_build(fileSchema(), "service", kKeychainService,
-                                                         "account", name.constData(), nullptr);
+        GHashTable* attributes = secret_attributes_build(fileSchema(), "service", kKeychainService, "account",
+                                                         account.constData(), "path", path.constData(), nullptr);
         SecretValue* value = secret_value_new(secret.constData(), secret.size(), "text/plain");
-        // Stored without a schema name, as secret-tool stores, so that an item someone
-        // made by hand with the same two attributes is replaced instead of shadowing ours.
+        // Stored without a schema name, as secret-tool stores. The service replaces an
+        // item that has all three attributes: this path's own, never one of another path
+        // or one stored without a path.
         stored = secret_service_store_sync(service, nullptr, attributes, SECRET_COLLECTION_DEFAULT,
-                                           label.constData(), value, nullptr, &error);
+                                           labelFor(key).constData(), value, nullptr, &error);
         secret_value_unref(value);
         g_hash_table_unref(attributes);
         g_object_unref(service);
@@ -222,21 +283,51 @@ bool SecretServiceKeychain::addGenericPassword(const QString& account, const QSt
     return stored != FALSE;
 }
 
-bool SecretServiceKeychain::deleteItem(const QString& account)
+bool SecretServiceKeychain::deleteItem(const KeychainItemKey& key)
 {
     if (!isAvailable())
         return false;
-    const QByteArray name = account.toUtf8();
+    const QByteArray account = key.account.toUtf8();
+    const QByteArray path = key.path.toUtf8();
     GError* error = nullptr;
     // FALSE without an error means there was nothing to remove: already the state the
     // user asked for.
     secret_password_clear_sync(fileSchema(), nullptr, &error, "service", kKeychainService, "account",
-                               name.constData(), nullptr);
+                               account.constData(), "path", path.constData(), nullptr);
     if (error) {
         g_error_free(error);
         return false;
     }
     return true;
+}
+
+bool SecretServiceKeychain::claimLegacyItem(const KeychainItemKey& key)
+{
+    if (!isAvailable())
+        return false;
+    const AccountItems items(key);
+    SecretItem* item = items.chosen();
+    if (!item || !items.legacy())
+        return false;
+    // Whatever else the item carries (a schema name, attributes of another tool) stays.
+    GHashTable* old = secret_item_get_attributes(item);
+    GHashTable* attributes = g_hash_table_new_full(g_str_hash, g_str_equal, g_free, g_free);
+    GHashTableIter it;
+    gpointer name = nullptr;
+    gpointer value = nullptr;
+    g_hash_table_iter_init(&it, old);
+    while (g_hash_table_iter_next(&it, &name, &value))
+        g_hash_table_insert(attributes, g_strdup(static_cast<const gchar*>(name)),
+                            g_strdup(static_cast<const gchar*>(value)));
+    g_hash_table_unref(old);
+    g_hash_table_insert(attributes, g_strdup("path"), g_strdup(key.path.toUtf8().constData()));
+    GError* error = nullptr;
+    const bool claimed = secret_item_set_attributes_sync(item, nullptr, attributes, nullptr, &error);
+    g_hash_table_unref(attributes);
+    g_clear_error(&error);
+    if (claimed)
+        secret_item_set_label_sync(item, labelFor(key).constData(), nullptr, nullptr);
+    return claimed;
 }
 
 }  // namespace quorly
