@@ -211,3 +211,29 @@ TEST_F(EntryWindow, ReadOnlyWindowNeitherAddsNorDeletes)
     EXPECT_EQ(list().size(), 4);
     EXPECT_FALSE(window->addButton()->isVisibleTo(window));
 }
+
+namespace {
+
+// ~/Personal.qly and ~/other/Personal.qly: each window opens where its own file's was
+// left, not where the other one's was.
+TEST(WindowFrames, KeptPerFileNotPerName)
+{
+    ScratchHome scratch;
+    const QString first = scratch.home() + "/Personal.qly";
+    const QString second = scratch.home() + "/other/Personal.qly";
+    const QRect placed(130, 140, 610, 420);
+    {
+        MyDocument document(first);
+        DocumentWindowWidget window(&document);
+        window.show();
+        window.setGeometry(placed);
+        window.close();  // the frame is kept as the window closes
+    }
+    for (const auto& [package, where] : {std::pair{second, false}, std::pair{first, true}}) {
+        MyDocument document(package);
+        DocumentWindowWidget window(&document);
+        EXPECT_EQ(window.geometry() == placed, where) << package.toStdString();
+    }
+}
+
+}  // namespace

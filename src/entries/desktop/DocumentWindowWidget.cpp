@@ -11,6 +11,7 @@
 #include "import/desktop/ImportPasswordData.h"
 #include "entries/desktop/KTTableViewArray.h"
 #include "login/WebsitePasswordManager.h"
+#include "platform/PackagePath.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -283,7 +285,9 @@ bool DocumentWindowWidget::runCommand(const QString& action)
 
 QString DocumentWindowWidget::frameKey(const QString& fileName)
 {
-    return QStringLiteral("Window Frames/") + QFileInfo(fileName).fileName();
+    // A path as one key, not as nested groups.
+    return QStringLiteral("Window Frames/")
+         + QString::fromLatin1(QUrl::toPercentEncoding(canonicalPackagePath(fileName)));
 }
 
 void DocumentWindowWidget::restoreFrame()

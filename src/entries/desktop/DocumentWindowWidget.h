@@ -67,7 +67,8 @@ public:
     bool runCommand(const QString& action);
 
     // The preference key under which the frame of a file's window is kept: one per file
-    // name, so a file opens where it was left.
+    // (by its path, so that same-named files in different folders keep their own), so a
+    // file opens where it was left.
     static QString frameKey(const QString& fileName);
 
     PromptPanel* promptPanel() const { return promptPanel_; }
