@@ -118,7 +118,11 @@ TEST_F(EntryCalloutTest, NewEntryKeepsItsNameOnlyAfterAnotherChangeAndWhileNoOth
 TEST_F(EntryCalloutTest, SaveFollowsTheDifferenceAndTheNameRules)
 {
     document->wpm()->addRecentWebsiteMenuItemWithTitle("Bank");
-    edit(0, [](PWDataCalloutView* v) {
+    gWebsiteDocument = nullptr;
+    edit(0, [this](PWDataCalloutView* v) {
+        // The login automation (a hot key pressed now) acts on the copy being edited.
+        EXPECT_EQ(gWebsiteDocument, document);
+        EXPECT_EQ(gWebsiteItem, editor()->editedEntry());
         EXPECT_FALSE(v->okButton->isEnabled());  // opened, nothing changed
         QTest::keyClicks(v->passwordText, "x");
         EXPECT_TRUE(v->okButton->isEnabled());
@@ -200,3 +204,4 @@ TEST_F(EntryCalloutTest, InactivityClosesTheCalloutAsACancel)
     EXPECT_EQ(storedNames(), before);
     EXPECT_EQ(view()->parentWidget(), window);  // the view went home for the next callout
 }
+

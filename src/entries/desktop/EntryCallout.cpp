@@ -395,10 +395,17 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
         const QSignalBlocker quiet(view_->notesText);
         view_->notesText->setPlainText(entry->string(EntryKey::Notes));
     }
-    gWebsiteItem = editedEntry_;
     entryNames_ = calloutEntryNames(*list_, entry, creating);
 
     selectEntry(entry);
+    // The login automation, the generator and the option controls act on the copy being
+    // edited, of this document: set once the row is selected, since a selection change
+    // points gWebsiteItem at the list's entry. gWPM goes along, so the two never name
+    // different documents.
+    gWebsiteDocument = document;
+    if (document)
+        gWPM = document->wpm();
+    gWebsiteItem = editedEntry_;
     QPointF left, right;
     anchors(entry, left, right);
 
