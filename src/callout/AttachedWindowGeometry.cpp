@@ -14,6 +14,23 @@ qreal maxX(const QRectF& r) { return r.x() + r.width(); }
 qreal minY(const QRectF& r) { return r.y(); }
 qreal maxY(const QRectF& r) { return r.y() + r.height(); }
 
+// Where an arrow that follows the anchor starts on its edge: at the anchor, but never so
+// that the arrow leaves the outline (the callout was kept below the screen's top while
+// its anchor sits higher).
+qreal arrowStartOnEdge(qreal start, qreal lowest, qreal highest)
+{
+    return std::max(lowest, std::min(start, highest));
+}
+
+// The bottom of a callout that keeps inside its container: pushed up to the container's
+// bottom, but never so far that its top goes above the screen's visible top (a small
+// window near the top of the screen would otherwise cut the callout's top off); the top
+// wins over the container.
+qreal keptInside(qreal y, qreal H, const QRectF& container, const QRectF& visible)
+{
+    return std::min(std::max(y, minY(container)), maxY(visible) - H);
+}
+
 bool isOneOf(int side, std::initializer_list<int> sides)
 {
     return std::find(sides.begin(), sides.end(), side) != sides.end();
@@ -92,13 +109,29 @@ void AttachedWindowGeometry::attachToPoint(QPointF point, int side, qreal distan
 {
     point_ = point;
     side_ = side;
+    requestedSide_ = side;
     distance_ = distance;
+    resolveSide();
+    _updateGeometry();
+    _updateBackground();
+}
+
+void AttachedWindowGeometry::resolveSide()
+{
     if (side_ == SideAutomatic)
         side_ = _bestSideForAutomaticPosition();
     if (side_ == SideAutomaticLeftOrRight)
         side_ = _bestSideForAutomaticPositionLR();
-    _updateGeometry();
-    _updateBackground();
+}
+
+void AttachedWindowGeometry::followAnchors(QPointF left, QPointF right)
+{
+    point_ = left;
+    pointRight_ = right;
+    if (requestedSide_ == SideAutomatic || requestedSide_ == SideAutomaticLeftOrRight)
+        side_ = requestedSide_;
+    resolveSide();
+    _redisplay();
 }
 
 void AttachedWindowGeometry::attachToLeftAndRightPoints(QPointF left, QPointF right, qreal distance)
@@ -186,11 +219,11 @@ void AttachedWindowGeometry::_updateGeometry()
     case SideBelowExtendingRight: x = p.x() - i; y = p.y() - H; break;
     case SideRightExtendingDownKeptInside:
         x = p.x();
-        y = std::max(p.y() - (H - i), minY(C));
+        y = keptInside(p.y() - (H - i), H, C, visibleFrame(env));
         break;
     case SideLeftExtendingDownKeptInside:
         x = p.x() - W;
-        y = std::max(p.y() - (H - i), minY(C));
+        y = keptInside(p.y() - (H - i), H, C, visibleFrame(env));
         break;
     default:
         break;
@@ -336,7 +369,7 @@ CalloutPath AttachedWindowGeometry::_backgroundPath() const
         path.push_back(CalloutPathSegment::lineTo({right, rightEnd + w}));
         _appendArrowToPath(path);
     } else if (side_ == SideLeftExtendingDownKeptInside) {
-        path.push_back(CalloutPathSegment::lineTo({right, q + h - 2.0}));
+        path.push_back(CalloutPathSegment::lineTo({right, arrowStartOnEdge(q + h - 2.0, bottom + w, topRight ? top - r : top)}));
         _appendArrowToPath(path);
     }
     path.push_back(CalloutPathSegment::lineTo({right, rightEnd}));
@@ -364,7 +397,7 @@ CalloutPath AttachedWindowGeometry::_backgroundPath() const
         path.push_back(CalloutPathSegment::lineTo({left, midY - h}));
         _appendArrowToPath(path);
     } else if (side_ == SideRightExtendingDownKeptInside) {
-        path.push_back(CalloutPathSegment::lineTo({left, q - h - 2.0}));
+        path.push_back(CalloutPathSegment::lineTo({left, arrowStartOnEdge(q - h - 2.0, bottom, leftEnd - w)}));
         _appendArrowToPath(path);
     } else if (side_ == SideRightExtendingDown) {
         path.push_back(CalloutPathSegment::lineTo({left, leftEnd - w}));

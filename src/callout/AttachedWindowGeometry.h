@@ -99,6 +99,12 @@ public:
 
     // Moves the callout to a new anchor and side. Automatic sides are not resolved here.
     void setPoint(QPointF point, int side);
+    // The parent window moved or changed its size: the anchors are given anew (in its
+    // coordinates, which may have changed with its size), and a side that was chosen
+    // automatically is chosen again for where the window now is, so that the callout
+    // keeps pointing at its spot and stays where it fits. `right` counts only for a
+    // callout attached to a left and a right point.
+    void followAnchors(QPointF left, QPointF right);
 
     int side() const { return side_; }
     QPointF point() const { return point_; }
@@ -145,12 +151,15 @@ protected:
     QPointF point_;
     QPointF pointRight_;
     int side_ = SideAutomatic;
+    int requestedSide_ = SideAutomatic;  // as given at attachment, before it was resolved
     qreal distance_ = 0;
     QRectF viewFrame_;
     QRectF frame_;
     bool resizing_ = false;
 
 private:
+    void resolveSide();
+
     QSizeF contentSize_;
     CalloutEnvironment environment_;
 };

@@ -281,3 +281,57 @@ TEST(CalloutGeometry, KeptInsidePushedUpWithArrowFollowingAnchor)
     const CalloutPath s = screen._backgroundPath();
     EXPECT_EQ(s[s.size() - 5], Seg::lineTo({1, 58}));
 }
+
+// A small window at the top of the screen: kept inside its window, the callout would reach
+// above the screen's top; it stops there, and its arrow still points at the anchor, or as
+// near as its edge allows.
+TEST(CalloutGeometry, KeptInsideNeverGoesAboveTheScreensTop)
+{
+    CalloutEnvironment env = inWindow();
+    env.windowOrigin = QPointF(100, 880);
+    env.windowFrame = QRectF(100, 880, 400, 120);  // its top at the screen's visible top
+    Callout tall(env, QSizeF(200, 300));
+    tall.attachToLeftAndRightPoints({50, 60}, {300, 60}, 0);
+    ASSERT_EQ(tall.side(), SideRightExtendingDownKeptInside);
+    EXPECT_EQ(tall.frame(), QRectF(400, 1000 - 304, 220, 304));
+    const CalloutPath t = tall._backgroundPath();
+    EXPECT_EQ(tall.frame().y() + t[t.size() - 5].to.y(), 940 - 2);
+
+    Callout high(env, QSizeF(200, 300));
+    high.attachToLeftAndRightPoints({50, 118}, {300, 118}, 0);
+    const CalloutPath h = high._backgroundPath();
+    EXPECT_EQ(h[h.size() - 4].to, QPointF(17, 295));  // the arrow ends where the corner begins
+    EXPECT_EQ(h[h.size() - 3], Seg::lineTo({17, 295}));
+}
+
+TEST(CalloutGeometry, FollowsItsWindowAndChoosesItsSideAgain)
+{
+    Callout c(inWindow());
+    c.attachToLeftAndRightPoints({50, 300}, {600, 300}, 0);
+    EXPECT_EQ(c.frame(), QRectF(700, 400 - 86, 220, 104));
+
+    // The window went 100 right and 50 up: the same anchors, the frame goes along.
+    CalloutEnvironment env = inWindow();
+    env.windowOrigin += QPointF(100, 50);
+    env.windowFrame.translate(100, 50);
+    c.setEnvironment(env);
+    c.followAnchors({50, 300}, {600, 300});
+    EXPECT_EQ(c.frame(), QRectF(800, 450 - 86, 220, 104));
+
+    // So far right that it no longer fits beside the right point: left of the left one,
+    // where it would have opened there.
+    env.windowOrigin = QPointF(500, 100);
+    env.windowFrame = QRectF(500, 100, 800, 600);
+    c.setEnvironment(env);
+    c.followAnchors({50, 300}, {600, 300});
+    EXPECT_EQ(c.side(), SideLeftExtendingDownKeptInside);
+    EXPECT_EQ(c.frame().x(), 550 - 220);
+
+    // A callout given its side keeps it.
+    Callout fixed(inWindow());
+    fixed.at({50, 300}, SideRight);
+    fixed.setEnvironment(env);
+    fixed.followAnchors({60, 300}, {});
+    EXPECT_EQ(fixed.side(), SideRight);
+    EXPECT_EQ(fixed.frame().x(), 560);
+}

@@ -18,6 +18,7 @@
 #include "app/ScratchHome.h"
 #include "store/DocumentTestSupport.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -205,3 +206,36 @@ TEST_F(EntryCalloutTest, InactivityClosesTheCalloutAsACancel)
     EXPECT_EQ(view()->parentWidget(), window);  // the view went home for the next callout
 }
 
+// The callout moves with its window and keeps pointing at its row when the window is
+// moved or its top edge dragged.
+TEST_F(EntryCalloutTest, FollowsItsWindowAndKeepsPointingAtItsRow)
+{
+    window->setGeometry(60, 60, 360, 400);
+    QApplication::processEvents();
+    edit(1, [this](PWDataCalloutView* v) {
+        MAAttachedWindow* callout = editor()->callout();
+        ASSERT_TRUE(callout);
+        // In Qt's global coordinates: the callout's anchor, and the spot 2 above the
+        // middle of the entry's row that it must be.
+        const auto anchor = [&] {
+            const QPoint origin = window->mapToGlobal(QPoint(0, window->height()));
+            return QPoint(origin.x() + qRound(callout->point().x()), origin.y() - qRound(callout->point().y()));
+        };
+        const auto rowSpot = [&] {
+            const QRect row = window->table()->visualRect(window->table()->model()->index(1, 0));
+            return window->table()->viewport()->mapToGlobal(QPoint(0, row.center().y())).y() - 2;
+        };
+        const QPoint offset = callout->pos() - anchor();
+        const auto followed = [&] {
+            return std::abs(anchor().y() - rowSpot()) <= 1 && callout->pos() - anchor() == offset;
+        };
+        ASSERT_TRUE(followed());
+
+        window->move(window->pos() + QPoint(40, 30));
+        EXPECT_TRUE(waitFor(followed)) << callout->pos().y() << " " << anchor().y() << " " << rowSpot();
+        const QRect g = window->geometry();
+        window->setGeometry(g.adjusted(0, 50, 0, 0));  // the top edge dragged down
+        EXPECT_TRUE(waitFor(followed)) << callout->pos().y() << " " << anchor().y() << " " << rowSpot();
+        v->cancelButton->click();
+    });
+}

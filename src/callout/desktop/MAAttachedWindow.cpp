@@ -171,6 +171,11 @@ MAAttachedWindow::MAAttachedWindow(QWidget* view, QWidget* window)
         view->adjustSize();
     view->setParent(this);
     view->show();
+
+    if (window) {
+        followed_ = window->window();
+        followed_->installEventFilter(this);
+    }
 }
 
 MAAttachedWindow::Ptr MAAttachedWindow::create(QWidget* view, QWidget* window)
@@ -182,6 +187,8 @@ MAAttachedWindow::Ptr MAAttachedWindow::create(QWidget* view, QWidget* window)
 
 MAAttachedWindow::~MAAttachedWindow()
 {
+    if (followed_)
+        followed_->removeEventFilter(this);
     if (view_ && view_->parentWidget() == this) {
         view_->removeEventFilter(this);
         view_->hide();
@@ -407,7 +414,27 @@ bool MAAttachedWindow::eventFilter(QObject* watched, QEvent* event)
     // A content widget that changes its size takes the callout along.
     if (watched == view_ && event->type() == QEvent::Resize)
         windowDidResize();
+    // Followed once the window has dealt with the change itself: its layout places the
+    // rows the anchors are taken from only after this filter has seen the event.
+    if (watched == followed_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        && !followQueued_) {
+        followQueued_ = true;
+        QMetaObject::invokeMethod(this, &MAAttachedWindow::followParentWindow, Qt::QueuedConnection);
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void MAAttachedWindow::followParentWindow()
+{
+    followQueued_ = false;
+    if (!window_)
+        return;
+    if (anchorSource_) {
+        const auto [left, right] = anchorSource_();
+        followAnchors(left, right);
+    } else {
+        _redisplay();
+    }
 }
 
 }  // namespace quorly

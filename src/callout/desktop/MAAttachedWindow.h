@@ -10,7 +10,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 class QAction;
 
@@ -85,6 +87,14 @@ public:
     // The scale factor the geometry uses: the device pixel ratio of the parent's screen.
     qreal scaleFactor() const;
 
+    // Where the anchors lie now, left and right, in the parent's coordinates. The callout
+    // follows its parent window as a child window does: each time the window moves or
+    // changes its size the anchors are asked for again (a row's place changes with the
+    // window's height) and an automatic side is chosen again. Without a source the
+    // anchors stay as they were given.
+    using AnchorSource = std::function<std::pair<QPointF, QPointF>()>;
+    void setAnchorSource(AnchorSource source) { anchorSource_ = std::move(source); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -103,6 +113,7 @@ private:
     static Ptr create(QWidget* view, QWidget* window);
 
     void windowDidResize();
+    void followParentWindow();
 
     QPointer<QWidget> view_;
     QPointer<QWidget> viewHome_;
@@ -112,6 +123,9 @@ private:
     QImage background_;
     QPixmap backgroundPixmap_;
     int suspended_ = 0;
+    AnchorSource anchorSource_;
+    QPointer<QWidget> followed_;  // the parent's top-level window, whose moves it follows
+    bool followQueued_ = false;
 };
 
 }  // namespace quorly

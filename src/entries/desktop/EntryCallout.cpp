@@ -430,6 +430,12 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
     // when the activation moves; the window owns it from here on.
     made->setParent(window_, made->windowFlags());
     made->setWindowModality(Qt::WindowModal);
+    // It moves with its window and keeps pointing at the entry's row.
+    made->setAnchorSource([this, entry] {
+        QPointF l, r;
+        anchors(entry, l, r);
+        return std::pair{l, r};
+    });
     callout_ = made.release();
 
     FilePassword* password = FilePassword::of(document);
