@@ -3,6 +3,7 @@
 #include "app/desktop/CreatePasswordFilePanel.h"
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
+#include "entries/desktop/KTTableViewArray.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
@@ -18,6 +19,7 @@
 #include "app/ScratchHome.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -439,6 +441,41 @@ TEST_F(ControllerTest, MenuItemsFollowTheFrontWindow)
 
     item("File", "Close")->trigger();
     EXPECT_TRUE(controller->windows().isEmpty());
+}
+
+// Undo, Redo, Cut, Copy, Paste and Select All are enabled only where the focused field
+// (or list) would act on them.
+TEST_F(ControllerTest, EditItemsAreEnabledOnlyWhereTheyAct)
+{
+    DocumentWindowWidget* window = openWithPassword(makePackage("E.qly", "e"), "e");
+    ASSERT_TRUE(window);
+    window->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return window->isActiveWindow(); }));
+    QMenu* edit = Controller::findSubmenu(controller->mainMenu(), {"Edit"});
+    auto enabled = [&] {
+        emit edit->aboutToShow();
+        QStringList on;
+        for (QAction* action : edit->actions()) {
+            if (!action->isSeparator() && action->isEnabled() && !action->text().startsWith("Find"))
+                on << action->text();
+        }
+        return on;
+    };
+
+    QApplication::clipboard()->clear();
+    window->searchField()->setFocus();
+    EXPECT_EQ(enabled(), QStringList{});
+    QTest::keyClicks(window->searchField(), "bank");
+    EXPECT_EQ(enabled(), (QStringList{"Undo", "Select All"}));
+    window->searchField()->selectAll();
+    QApplication::clipboard()->setText("pasted");
+    EXPECT_EQ(enabled(), (QStringList{"Undo", "Cut", "Copy", "Paste", "Select All"}));
+    window->searchField()->undo();
+    EXPECT_EQ(enabled(), (QStringList{"Redo", "Paste"}));
+
+    window->table()->setFocus();  // an empty list: nothing to select, no text to edit
+    EXPECT_EQ(enabled(), QStringList{});
+    QApplication::clipboard()->clear();
 }
 
 TEST_F(ControllerTest, ReadOnlyPackageShowsTheMarkAndHidesTheChangingButtons)

@@ -1,5 +1,6 @@
 #include "app/desktop/Controller.h"
 
+#include "app/EditMenu.h"
 #include "app/HotKeyInstaller.h"
 #include "app/StartUp.h"
 #include "app/desktop/CreatePasswordFilePanel.h"
@@ -14,13 +15,18 @@
 #include "store/MyDocument.h"
 #include "store/NewPasswordFile.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTimer>
 
 namespace quorly {
@@ -31,6 +37,7 @@ namespace {
 
 const char kActionProperty[] = "quorlyAction";
 const char kControllerItem[] = "quorlyControllerItem";
+const char kEditItem[] = "quorlyEditItem";
 
 // Window commands the window itself carries out; the others are provided by the parts
 // of the program that own them (DocumentWindowWidget::setCommand).
@@ -406,6 +413,7 @@ void Controller::buildMainMenu()
         QAction* item = edit->addAction(QString::fromLatin1(command.title));
         item->setShortcut(command.key);
         item->setProperty(kControllerItem, true);
+        item->setProperty(kEditItem, true);
         const char* slot = command.slot;
         connect(item, &QAction::triggered, this, [slot] { sendToFocus(slot); });
         if (qstrcmp(command.title, "Redo") == 0)
@@ -447,6 +455,48 @@ void Controller::buildMainMenu()
 
 namespace {
 
+// QPlainTextEdit and QTextEdit answer the same questions without a common base.
+template <class TextView>
+EditTarget textViewTarget(const TextView* view)
+{
+    EditTarget t;
+    t.isText = true;
+    t.readOnly = view->isReadOnly();
+    t.hasText = !view->document()->isEmpty();
+    t.hasSelection = view->textCursor().hasSelection();
+    t.canUndo = view->isUndoRedoEnabled() && view->document()->isUndoAvailable();
+    t.canRedo = view->isUndoRedoEnabled() && view->document()->isRedoAvailable();
+    t.clipboardHasText = view->canPaste();
+    return t;
+}
+
+// What the focused widget offers the Edit menu: text fields and text views their text,
+// selection, undo history and the clipboard; lists their rows.
+EditTarget editTargetOf(QWidget* focus)
+{
+    EditTarget t;
+    const QString clipboard = QGuiApplication::clipboard()->text();
+    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
+        t.isText = true;
+        t.readOnly = line->isReadOnly();
+        t.secure = line->echoMode() != QLineEdit::Normal;
+        t.hasText = !line->text().isEmpty();
+        t.hasSelection = line->hasSelectedText();
+        t.canUndo = line->isUndoAvailable();
+        t.canRedo = line->isRedoAvailable();
+        t.clipboardHasText = !clipboard.isEmpty();
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
+        t = textViewTarget(plain);
+    } else if (auto* rich = qobject_cast<QTextEdit*>(focus)) {
+        t = textViewTarget(rich);
+    } else if (auto* list = qobject_cast<QAbstractItemView*>(focus)) {
+        t.isList = list->selectionMode() == QAbstractItemView::ExtendedSelection
+                || list->selectionMode() == QAbstractItemView::MultiSelection;
+        t.listHasRows = list->model() && list->model()->rowCount() > 0;
+    }
+    return t;
+}
+
 MenuItemState windowItemState(DocumentWindowWidget* window, QAction* item)
 {
     const QString action = item->property(kActionProperty).toString();
@@ -460,7 +510,10 @@ MenuItemState windowItemState(DocumentWindowWidget* window, QAction* item)
 void Controller::validateMenu(QMenu* menu)
 {
     DocumentWindowWidget* window = mainWindow();
+    const EditTarget focused = editTargetOf(QApplication::focusWidget());
     for (QAction* item : menu->actions()) {
+        if (item->property(kEditItem).toBool())
+            item->setEnabled(validateEditItem(item->text(), focused));
         if (item->isSeparator() || item->menu() || item->property(kControllerItem).toBool())
             continue;
         const MenuItemState state = windowItemState(window, item);
