@@ -58,4 +58,11 @@ bool createPasswordFile(const QString& path, const QString& framis, QString* err
     return fail(error, QStringLiteral("The password file %1 could not be written.").arg(package));
 }
 
+NewPasswordProblem newPasswordProblem(const QString& first, const QString& second)
+{
+    if (first != second)
+        return NewPasswordProblem::Different;
+    return first.isEmpty() ? NewPasswordProblem::Empty : NewPasswordProblem::None;
+}
+
 }  // namespace quorly

@@ -12,4 +12,10 @@ namespace quorly {
 // user is not asked for it again.
 bool createPasswordFile(const QString& path, const QString& framis, QString* error = nullptr);
 
+// What is wrong with a new password typed twice: nothing, nothing typed at all (an empty
+// password would leave a file nobody can open), or two different texts (which includes
+// an empty first one under a typed second one).
+enum class NewPasswordProblem { None, Empty, Different };
+NewPasswordProblem newPasswordProblem(const QString& first, const QString& second);
+
 }  // namespace quorly

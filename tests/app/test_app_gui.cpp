@@ -31,6 +31,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -178,48 +179,57 @@ TEST(DocumentPanels, LongMessagesWrapAndThePanelGrows)
 void fillCreatePanel(CreatePasswordFilePanel& panel, const QString& name, const QString& first, const QString& second)
 {
     panel.dialog()->findChild<QLineEdit*>("fileNameEdit")->setText(name);
-    QTest::keyClicks(panel.framis1(), first);
-    QTest::keyClicks(panel.framis2(), second);
+    panel.framis1()->setText(first);
+    panel.framis2()->setText(second);
     panel.dialog()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
 }
 
-TEST(CreatePasswordFile, BadPasswordSendsTheUserBackToThePanel)
+// Two different passwords, then none, then a good pair. After each "Bad Password" the
+// panel comes back as it was left: where the user had moved it, in the folder chosen,
+// with the name and the passwords typed.
+TEST(CreatePasswordFile, BadPasswordSendsTheUserBackToThePanelAsItWasLeft)
 {
     ScratchHome scratch;
+    QDir().mkpath(scratch.home() + "/Safe");
     CreatePasswordFilePanel panel;
-    int badPasswords = 0;
+    QStringList alerts;
+    const QPoint placed(123, 77);
 
-    std::function<void()> answerAlert = [&] {
-        ++badPasswords;
-        EXPECT_EQ(panel.badPasswordAlert()->text(), "Bad Password");
-        EXPECT_EQ(panel.badPasswordAlert()->informativeText(),
-                  "You need to enter the same password twice to create a password file.  Please try again.");
-        panel.badPasswordAlert()->buttons().first()->click();
+    auto answerAlert = [&](std::function<void()> then) {
+        whenShown(panel.badPasswordAlert(), [&, then] {
+            EXPECT_EQ(panel.badPasswordAlert()->text(), "Bad Password");
+            alerts << panel.badPasswordAlert()->informativeText();
+            whenShown(panel.dialog(), then);
+            panel.badPasswordAlert()->buttons().first()->click();
+        });
     };
-    // First two different passwords, then an empty first one, then a good pair.
     whenShown(panel.dialog(), [&] {
         EXPECT_EQ(panel.dialog()->windowTitle(), "Create Password File");
         EXPECT_EQ(panel.dialog()->labelText(QFileDialog::Accept), "Create Password File");
         EXPECT_EQ(QDir(panel.dialog()->directory()).absolutePath(), QDir(scratch.home()).absolutePath());
         EXPECT_EQ(panel.dialog()->findChild<QLineEdit*>("fileNameEdit")->text(), "Untitled");
-        whenShown(panel.badPasswordAlert(), [&] {
-            answerAlert();
-            whenShown(panel.dialog(), [&] {
-                EXPECT_TRUE(panel.framis1()->text().isEmpty());
-                whenShown(panel.badPasswordAlert(), [&] {
-                    answerAlert();
-                    whenShown(panel.dialog(), [&] { fillCreatePanel(panel, "Vault", "right", "right"); });
-                });
-                fillCreatePanel(panel, "Vault", "", "");
-            });
+        EXPECT_TRUE(panel.framis1()->text().isEmpty());
+        panel.dialog()->setDirectory(scratch.home() + "/Safe");
+        panel.dialog()->windowHandle()->setFramePosition(placed);  // as the window manager moves it
+        answerAlert([&] {
+            EXPECT_EQ(panel.dialog()->frameGeometry().topLeft(), placed);
+            EXPECT_EQ(QDir(panel.dialog()->directory()).absolutePath(), QDir(scratch.home() + "/Safe").absolutePath());
+            EXPECT_EQ(panel.dialog()->findChild<QLineEdit*>("fileNameEdit")->text(), "Vault");
+            EXPECT_EQ(panel.framis1()->text(), "one");
+            EXPECT_EQ(panel.framis2()->text(), "two");
+            answerAlert([&] { fillCreatePanel(panel, "Vault", "right", "right"); });
+            fillCreatePanel(panel, "Vault", "", "");
         });
         fillCreatePanel(panel, "Vault", "one", "two");
     });
 
     const auto choice = panel.run();
     ASSERT_TRUE(choice);
-    EXPECT_EQ(badPasswords, 2);
-    EXPECT_EQ(choice->path, QDir(scratch.home()).absoluteFilePath("Vault.qly"));
+    EXPECT_EQ(alerts, (QStringList{
+                          "You need to enter the same password twice to create a password file.  Please try again.",
+                          "You need to enter a password (twice) to create a password file.  Please try again.",
+                      }));
+    EXPECT_EQ(choice->path, QDir(scratch.home()).absoluteFilePath("Safe/Vault.qly"));
     EXPECT_EQ(choice->framis, "right");
     EXPECT_TRUE(panel.framis1()->text().isEmpty());  // the password does not linger in the panel
 }

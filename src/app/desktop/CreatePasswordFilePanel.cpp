@@ -2,6 +2,7 @@
 
 #include "entries/desktop/DocumentPanels.h"
 #include "platform/RunLoop.h"
+#include "store/NewPasswordFile.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +20,10 @@ namespace quorly {
 namespace {
 
 const QString kTitle = QStringLiteral("Create Password File");
+const QString kDifferentPasswords =
+    QStringLiteral("You need to enter the same password twice to create a password file.  Please try again.");
+const QString kNoPassword =
+    QStringLiteral("You need to enter a password (twice) to create a password file.  Please try again.");
 
 QString withPackageExtension(QString path)
 {
@@ -102,8 +107,7 @@ CreatePasswordFilePanel::CreatePasswordFilePanel(QObject* parent) : QObject(pare
     }
 
     alert_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Bad Password"), QStringLiteral("Bad Password"));
-    alert_->setInformativeText(
-        QStringLiteral("You need to enter the same password twice to create a password file.  Please try again."));
+    alert_->setInformativeText(kDifferentPasswords);
     alert_->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
 
     // Both end through the run-loop layer: the dialogs close themselves, their result
@@ -120,20 +124,40 @@ CreatePasswordFilePanel::~CreatePasswordFilePanel()
 
 std::optional<CreatePasswordFilePanel::Choice> CreatePasswordFilePanel::run()
 {
+    framis1_->clear();
+    framis2_->clear();
+    dialog_->setDirectory(QDir::homePath());
+    dialog_->selectFile(QStringLiteral("Untitled"));
+    std::optional<QPoint> placed;
     for (;;) {
-        framis1_->clear();
-        framis2_->clear();
-        dialog_->setDirectory(QDir::homePath());
-        dialog_->selectFile(QStringLiteral("Untitled"));
-        if (runPanel(dialog_, nullptr) != RunLoop::OKCode)
+        // After "Bad Password" the panel comes back as the user left it: where it was,
+        // in the same folder, with the name and the passwords typed (the field to mend
+        // has the keyboard).
+        if (placed)
+            dialog_->move(*placed);
+        const int code = runPanel(dialog_, nullptr);
+        placed = dialog_->pos();
+        const QString framis = framis1_->text();
+        const NewPasswordProblem problem = newPasswordProblem(framis, framis2_->text());
+        if (code != RunLoop::OKCode || problem == NewPasswordProblem::None) {
+            framis1_->clear();
+            framis2_->clear();
+        }
+        if (code != RunLoop::OKCode)
             return std::nullopt;
 
-        const QString framis = framis1_->text();
-        const bool same = !framis.isEmpty() && framis == framis2_->text();
-        framis1_->clear();
-        framis2_->clear();
-        if (!same) {
+        if (problem != NewPasswordProblem::None) {
+            auto* name = dialog_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            const QString typedName = name ? name->text() : QString();
+            const QString folder = dialog_->directory().absolutePath();
+            alert_->setInformativeText(problem == NewPasswordProblem::Empty ? kNoPassword : kDifferentPasswords);
             runPanel(alert_, nullptr);
+            dialog_->setDirectory(folder);
+            if (!typedName.isEmpty())
+                dialog_->selectFile(typedName);
+            QLineEdit* mend = problem == NewPasswordProblem::Empty || framis.isEmpty() ? framis1_ : framis2_;
+            mend->setFocus();
+            mend->selectAll();
             continue;
         }
         const QString path = dialog_->selectedFiles().value(0);

@@ -26,8 +26,8 @@ public:
     explicit CreatePasswordFilePanel(QObject* parent = nullptr);
     ~CreatePasswordFilePanel() override;
 
-    // Runs the panel (again after every "Bad Password") until the user gives a name and
-    // the same non-empty password twice, or cancels (nullopt).
+    // Runs the panel (again after every "Bad Password", as the user left it) until the
+    // user gives a name and the same non-empty password twice, or cancels (nullopt).
     std::optional<Choice> run();
 
     // The parts tests drive.
