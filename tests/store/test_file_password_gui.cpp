@@ -120,4 +120,34 @@ TEST_F(PasswordPanels, KeychainChangeAndAskingAgain)
     EXPECT_FALSE(password->promptForPassword());
 }
 
+// While OK is off the panel says why; "CURRENT PASSWORD INCORRECT." goes as soon as the
+// user mends the fields.
+TEST_F(PasswordPanels, ChangePanelSaysWhyOKIsOffAndForgetsTheOldMistake)
+{
+    auto* change = window->findChild<ChangePasswordPanel*>(QStringLiteral("framisPanelChange"));
+    ASSERT_NE(change, nullptr);
+    const auto reason = [change] { return change->reason()->isVisible() ? change->reason()->text() : QString(); };
+    const QString incorrect = QStringLiteral("CURRENT PASSWORD INCORRECT.");
+    whenShown(change, [&] {
+        EXPECT_EQ(reason(), "Type the new password in both fields.");
+        QTest::keyClicks(change->newFramis(), "a");
+        EXPECT_EQ(reason(), "The two new passwords are not the same.");
+        QTest::keyClicks(change->newFramis2(), "a");
+        EXPECT_EQ(reason(), "");
+        EXPECT_TRUE(change->defaultButton()->isEnabled());
+        QTest::keyClicks(change->oldFramis(), "wrong");
+        whenReady([&] { return change->isVisible() && change->message().startsWith(incorrect); }, [&] {
+            EXPECT_EQ(reason(), "Type the new password in both fields.");
+            QTest::keyClicks(change->oldFramis(), "p");
+            EXPECT_FALSE(change->message().contains(incorrect));
+            EXPECT_TRUE(change->message().startsWith("To change the password for this file"));
+            whenShown(window->promptPanel(), [this] { window->promptPanel()->defaultButton()->click(); });
+            change->otherButton()->click();
+        });
+        change->defaultButton()->click();
+    });
+    ASSERT_TRUE(window->runCommand(QStringLiteral("changePassword:")));
+    EXPECT_EQ(document->fileFramis(), QStringLiteral("pw"));
+}
+
 }  // namespace

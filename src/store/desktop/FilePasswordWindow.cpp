@@ -4,10 +4,12 @@
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
+#include "store/NewPasswordFile.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
@@ -116,9 +118,24 @@ ChangePasswordPanel::ChangePasswordPanel(QWidget* parent) : DocumentPanel(parent
     form->addRow(tr("New password:"), newFramis_);
     form->addRow(tr("New password again:"), newFramis2_);
     addField(fields);
+    reason_ = new QLabel(this);
+    reason_->setObjectName(QStringLiteral("reason"));
+    reason_->setWordWrap(true);
+    // Its line stays reserved, so the panel does not jump as it comes and goes.
+    QSizePolicy keep = reason_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    reason_->setSizePolicy(keep);
+    addField(reason_);
     setDefaultTitle(tr("OK"));
     setOtherTitle(tr("Cancel"));
     defaultButton()->setObjectName(QStringLiteral("framis2OKButton"));
+    for (QLineEdit* field : {oldFramis_, newFramis_, newFramis2_})
+        connect(field, &QLineEdit::textEdited, this, [this] {
+            // "CURRENT PASSWORD INCORRECT." speaks of what was typed before, not of
+            // what is being typed now.
+            if (message() != plainMessage_)
+                setMessage(plainMessage_);
+        });
     connect(newFramis_, &QLineEdit::textChanged, this, &ChangePasswordPanel::controlTextDidChange);
     connect(newFramis2_, &QLineEdit::textChanged, this, &ChangePasswordPanel::controlTextDidChange);
 }
@@ -127,7 +144,12 @@ void ChangePasswordPanel::controlTextDidChange()
 {
     // Two empty fields are equal too, but the cipher refuses to decrypt with an empty
     // password: a file re-encrypted under one could never be opened again.
-    defaultButton()->setEnabled(!newFramis_->text().isEmpty() && newFramis_->text() == newFramis2_->text());
+    const NewPasswordProblem problem = newPasswordProblem(newFramis_->text(), newFramis2_->text());
+    defaultButton()->setEnabled(problem == NewPasswordProblem::None);
+    reason_->setText(problem == NewPasswordProblem::Empty
+                         ? tr("Type the new password in both fields.")
+                         : tr("The two new passwords are not the same."));
+    reason_->setVisible(problem != NewPasswordProblem::None);
 }
 
 void ChangePasswordPanel::clearFields()
@@ -140,8 +162,9 @@ std::optional<PasswordChangeAnswer> ChangePasswordPanel::ask(QWidget* window, co
 {
     // The carriage return after "CURRENT PASSWORD INCORRECT." is a line break on screen.
     setMessage(QString(message).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    plainMessage_ = message.mid(message.indexOf(QLatin1Char('\r')) + 1);
     clearFields();
-    defaultButton()->setEnabled(false);
+    controlTextDidChange();
     oldFramis_->setFocus();
     const int code = runPanel(this, window);
     std::optional<PasswordChangeAnswer> answer;

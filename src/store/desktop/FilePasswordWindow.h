@@ -5,6 +5,7 @@
 
 #include <optional>
 
+class QLabel;
 class QLineEdit;
 
 namespace quorly {
@@ -12,7 +13,8 @@ namespace quorly {
 class DocumentWindowWidget;
 
 // The change-password panel: the message, the current password and the new one twice.
-// OK is enabled only while the two new fields hold the same, non-empty text.
+// OK is enabled only while the two new fields hold the same, non-empty text; while it is
+// not, a line under the fields says why.
 class ChangePasswordPanel : public DocumentPanel {
     Q_OBJECT
 public:
@@ -25,6 +27,7 @@ public:
     QLineEdit* oldFramis() const { return oldFramis_; }
     QLineEdit* newFramis() const { return newFramis_; }
     QLineEdit* newFramis2() const { return newFramis2_; }
+    QLabel* reason() const { return reason_; }
 
 private:
     // `controlTextDidChange:`
@@ -34,6 +37,10 @@ private:
     QLineEdit* oldFramis_;
     QLineEdit* newFramis_;
     QLineEdit* newFramis2_;
+    QLabel* reason_;
+    // The message without the line that says why it is asked again; shown once the
+    // user starts mending the fields.
+    QString plainMessage_;
 };
 
 // Gives the window's document its FilePassword: the change panel, the menu commands
