@@ -103,6 +103,31 @@ TEST(DocumentPanels, SheetOnAShownWindowFreeStandingPanelBeforeIt)
     EXPECT_EQ(panel.prompt(&window, "On the window.", "OK"), RunLoop::OKCode);
 }
 
+// A window without a saved frame is placed by the desktop only after its password
+// question has appeared; the question hangs on it all the same, and follows it.
+TEST(DocumentPanels, ASheetStaysOnItsWindowWhereverTheWindowGoes)
+{
+    QWidget window;
+    window.resize(460, 540);
+    window.show();
+    PromptPanel panel(&window);
+    const auto onWindow = [&] {
+        const QRect w = window.geometry();
+        return panel.pos() == QPoint(w.x() + (w.width() - panel.width()) / 2, w.y() + 24);
+    };
+    bool followed = false;
+    whenShown(&panel, [&] {
+        EXPECT_TRUE(onWindow());
+        window.windowHandle()->setFramePosition(QPoint(300, 200));  // as the desktop places it
+        followed = waitFor([&] { return window.geometry().x() >= 300 && onWindow(); });
+        window.move(window.pos() + QPoint(-40, 25));
+        followed = followed && waitFor(onWindow);
+        panel.defaultButton()->click();
+    });
+    panel.prompt(&window, "Enter Password:", "OK");
+    EXPECT_TRUE(followed);
+}
+
 // Two document windows, each asking its own question (B's opened while A's waits). The
 // answer given in A's panel belongs to A: B's question stays open until B's own button.
 TEST(DocumentPanels, EachWindowsAnswerEndsOnlyItsOwnQuestion)

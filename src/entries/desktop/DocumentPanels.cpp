@@ -8,8 +8,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace quorly {
 
@@ -19,6 +22,42 @@ namespace {
 // long messages (the change-password warning runs over several lines) stay readable
 // and the panel grows with them.
 constexpr int kMessageWidth = 380;
+
+// Keeps a sheet where it hangs: centred near the top of its window. Also after the
+// desktop has placed the window, which a window without a saved frame learns only after
+// its password question has appeared, and whenever the window moves while it waits.
+class SheetPlacement : public QObject {
+public:
+    SheetPlacement(QWidget* panel, QWidget* window) : QObject(panel), panel_(panel), window_(window)
+    {
+        window->installEventFilter(this);
+        place();
+    }
+    ~SheetPlacement() override
+    {
+        if (window_)
+            window_->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show)
+            place();
+        return false;
+    }
+
+private:
+    void place()
+    {
+        if (!window_ || !panel_)
+            return;
+        const QRect frame = window_->geometry();
+        panel_->move(frame.x() + (frame.width() - panel_->width()) / 2, frame.y() + 24);
+    }
+
+    QPointer<QWidget> panel_;
+    QPointer<QWidget> window_;
+};
 
 }  // namespace
 
@@ -34,11 +73,9 @@ int runPanel(QDialog* panel, QWidget* window)
         panel->setWindowModality(Qt::ApplicationModal);
     }
     panel->adjustSize();
-    if (asSheet) {
-        // Centred near the top of the window, where a sheet would hang.
-        const QRect frame = window->geometry();
-        panel->move(frame.x() + (frame.width() - panel->width()) / 2, frame.y() + 24);
-    }
+    std::optional<SheetPlacement> placement;
+    if (asSheet)
+        placement.emplace(panel, window);
     // Answered while a panel of another window still runs inside this run: it goes at
     // once, and the run returns when the other one has ended.
     const QMetaObject::Connection answered =
