@@ -19,6 +19,7 @@
 #include "store/DocumentTestSupport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -236,6 +237,23 @@ TEST_F(EntryCalloutTest, FollowsItsWindowAndKeepsPointingAtItsRow)
         const QRect g = window->geometry();
         window->setGeometry(g.adjusted(0, 50, 0, 0));  // the top edge dragged down
         EXPECT_TRUE(waitFor(followed)) << callout->pos().y() << " " << anchor().y() << " " << rowSpot();
+        v->cancelButton->click();
+    });
+}
+
+// The name warning has its own line: showing it squeezes nothing, and the login
+// options keep the height their texts need.
+TEST_F(EntryCalloutTest, NameWarningTakesNoRoomFromTheLoginOptions)
+{
+    edit(0, [](PWDataCalloutView* v) {
+        QWidget* login = v->userIDOptions->parentWidget();
+        const QRect before = login->geometry();
+        retype(v->nameText, "Mail");
+        ASSERT_TRUE(v->nameExistsWarning->isVisibleTo(v));
+        QApplication::processEvents();
+        EXPECT_EQ(login->geometry(), before);
+        for (QComboBox* popUp : {v->userIDOptions, v->passwordOptions, v->browserPopup})
+            EXPECT_GE(popUp->height(), popUp->sizeHint().height());
         v->cancelButton->click();
     });
 }

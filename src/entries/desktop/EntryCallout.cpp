@@ -88,6 +88,11 @@ PWDataCalloutView::PWDataCalloutView(QWidget* parent) : QWidget(parent)
     nameExistsWarning = new QLabel(tr("This name is empty or another entry already has it."), this);
     nameExistsWarning->setObjectName(QStringLiteral("nameExistsWarning"));
     nameExistsWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
+    // Its line is kept while it is hidden: the callout is sized once, as it opens, and a
+    // warning appearing later would otherwise squeeze the rows below it.
+    QSizePolicy keepLine = nameExistsWarning->sizePolicy();
+    keepLine.setRetainSizeWhenHidden(true);
+    nameExistsWarning->setSizePolicy(keepLine);
     grid->addWidget(nameExistsWarning, row++, 1, 1, 4);
 
     urlText = lineEdit(this, QStringLiteral("urlText"));
