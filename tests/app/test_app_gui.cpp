@@ -1,6 +1,7 @@
 #include "app/Preferences.h"
 #include "app/desktop/Controller.h"
 #include "app/desktop/CreatePasswordFilePanel.h"
+#include "app/desktop/OpenPasswordFileDialog.h"
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "entries/desktop/KTTableViewArray.h"
@@ -22,6 +23,7 @@
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -280,6 +282,62 @@ TEST(CreatePasswordFile, ATakenNameIsRefusedInThePanel)
     EXPECT_FALSE(panel.run());
     EXPECT_EQ(refusal, "\u201cVault.qly\u201d already exists. Choose another name for the new password file.");
     EXPECT_TRUE(QFileInfo::exists(scratch.home() + "/Vault.qly/Data.qlyi"));
+}
+
+// --------------------------------------------------------------------------------------
+// The Open… panel
+
+// Home holds the password file Big.qly, a folder with another one inside, and a text
+// file. The panel lists the two folders only; a double-click on a password file opens
+// it, Open on another folder goes into it, and Return on a password file there opens it.
+TEST(OpenPanel, APasswordFileIsOneItemAndOtherFoldersAreForMovingAbout)
+{
+    ScratchHome scratch;
+    const QString home = scratch.home();
+    for (const char* file : {"/Big.qly/Data.qlyi", "/Folder/Inner.qly/Data.qlyi", "/notes.txt"}) {
+        QFileInfo info(home + file);
+        QDir().mkpath(info.path());
+        QFile(info.filePath()).open(QIODevice::WriteOnly);
+    }
+    // The panel's list as the user sees it (list or detail view), and a row of it.
+    const auto view = [](QFileDialog& dialog) {
+        auto* list = dialog.findChild<QAbstractItemView*>("listView");
+        return list && list->isVisible() ? list : dialog.findChild<QAbstractItemView*>("treeView");
+    };
+    const auto listed = [&](QFileDialog& dialog) {
+        QAbstractItemView* v = view(dialog);
+        QStringList names;
+        for (int row = 0; row < v->model()->rowCount(v->rootIndex()); ++row)
+            names << v->model()->index(row, 0, v->rootIndex()).data().toString();
+        names.sort();
+        return names;
+    };
+    const auto spot = [&](QFileDialog& dialog, const QString& path) {
+        return view(dialog)->visualRect(dialog.findChild<QFileSystemModel*>()->index(path)).center();
+    };
+
+    OpenPasswordFileDialog first;
+    first.show();
+    ASSERT_TRUE(waitFor([&] { return listed(first) == QStringList{"Big.qly", "Folder"}; }))
+        << listed(first).join(',').toStdString();
+    // A double-click: a click, then the second press.
+    QTest::mouseClick(view(first)->viewport(), Qt::LeftButton, {}, spot(first, home + "/Big.qly"));
+    QTest::mouseDClick(view(first)->viewport(), Qt::LeftButton, {}, spot(first, home + "/Big.qly"));
+    EXPECT_TRUE(waitFor([&] { return first.result() == QDialog::Accepted; }));
+    EXPECT_EQ(first.chosenPackage(), home + "/Big.qly");
+
+    OpenPasswordFileDialog second;
+    second.show();
+    ASSERT_TRUE(waitFor([&] { return listed(second).contains("Folder"); }));
+    QTest::mouseClick(view(second)->viewport(), Qt::LeftButton, {}, spot(second, home + "/Folder"));
+    second.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+    EXPECT_TRUE(second.isVisible());
+    EXPECT_EQ(second.directory().absolutePath(), home + "/Folder");
+    ASSERT_TRUE(waitFor([&] { return listed(second) == QStringList{"Inner.qly"}; }));
+    QTest::mouseClick(view(second)->viewport(), Qt::LeftButton, {}, spot(second, home + "/Folder/Inner.qly"));
+    QTest::keyClick(view(second), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return second.result() == QDialog::Accepted; }));
+    EXPECT_EQ(second.chosenPackage(), home + "/Folder/Inner.qly");
 }
 
 // --------------------------------------------------------------------------------------

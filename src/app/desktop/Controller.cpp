@@ -4,6 +4,7 @@
 #include "app/HotKeyInstaller.h"
 #include "app/StartUp.h"
 #include "app/desktop/CreatePasswordFilePanel.h"
+#include "app/desktop/OpenPasswordFileDialog.h"
 #include "entries/MenuValidation.h"
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
@@ -20,7 +21,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -262,25 +262,12 @@ void Controller::newDocument()
 
 void Controller::openDocument()
 {
-    QFileDialog dialog(nullptr, tr("Open Password File"), QDir::homePath());
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    // A password file is a folder: it is chosen like one.
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, tr("Open"));
+    OpenPasswordFileDialog dialog;
     connect(&dialog, &QDialog::finished, this, [&dialog](int result) { RunLoop::stopModal(&dialog, result); });
     if (runPanel(&dialog, nullptr) != RunLoop::OKCode)
         return;
-    const QString path = dialog.selectedFiles().value(0);
-    if (!StartUp::passwordFilePath(path)) {
-        alertPanel_->prompt(nullptr,
-                            tr("\u201c%1\u201d is not a Quorly password file. Password files are folders whose "
-                               "names end in \u201c.qly\u201d.")
-                                .arg(QFileInfo(path).fileName()),
-                            QStringLiteral("OK"));
-        return;
-    }
-    applicationOpenFile(path);
+    // The panel gives nothing but a password file.
+    applicationOpenFile(dialog.chosenPackage());
 }
 
 void Controller::applicationWillTerminate()
