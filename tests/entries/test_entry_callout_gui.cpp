@@ -257,3 +257,24 @@ TEST_F(EntryCalloutTest, NameWarningTakesNoRoomFromTheLoginOptions)
         v->cancelButton->click();
     });
 }
+
+// Another window asks a question while the callout is open, and the callout is answered
+// first: it goes at once (its run returns once the other question is answered), rather
+// than staying on screen with buttons that no longer do anything.
+TEST_F(EntryCalloutTest, AnsweredWhileAnotherWindowAsksItGoesAtOnce)
+{
+    QWidget other;
+    other.show();
+    PromptPanel question(&other);
+    bool goneAtOnce = false;
+    edit(0, [&](PWDataCalloutView* v) {
+        whenShown(&question, [&] {
+            v->cancelButton->click();
+            QApplication::processEvents();
+            goneAtOnce = !editor()->callout()->isVisible() && question.isVisible();
+            question.defaultButton()->click();
+        });
+        question.prompt(&other, "Another window's question", "OK");
+    });
+    EXPECT_TRUE(goneAtOnce);
+}

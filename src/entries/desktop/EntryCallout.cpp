@@ -447,6 +447,13 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
     if (password)
         password->setCallout([this]() -> const QObject* { return callout_; });
 
+    // Answered while another window's question runs inside this run: the callout goes
+    // at once, and the run returns once that question has its answer.
+    const QMetaObject::Connection answered =
+        connect(RunLoop::instance(), &RunLoop::modalRunAnswered, this, [this](const QObject* owner) {
+            if (callout_ && owner == callout_)
+                callout_->hide();
+        });
     int code = RunLoop::runModal(callout_, [this] {
         if (!callout_)
             return;
@@ -458,6 +465,7 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
         view_->nameText->setFocus();
         view_->nameText->selectAll();
     });
+    disconnect(answered);
 
     if (password)
         password->calloutTimer()->stop();
