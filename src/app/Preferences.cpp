@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringList>
+#include <QVariant>
 
 #include <memory>
 
@@ -25,13 +27,31 @@ OpenStore& openStore()
 
 namespace Preferences {
 
+namespace {
+
+// The store as it is on disk now. QSettings rereads its file only when asked to sync,
+// and every other writer of the file (the preferences panel of a second Quorly, the
+// user's text editor) works through an object of its own; without this a reader keeps
+// the values it saw first for as long as the process lives. A sync with nothing to write
+// costs one stat of the file.
+QSettings& current()
+{
+    QSettings& settings = store();
+    settings.sync();
+    return settings;
+}
+
+}  // namespace
+
 QString filePath()
 {
-    // GenericConfigLocation follows $XDG_CONFIG_HOME and falls back to ~/.config.
+    // GenericConfigLocation follows $XDG_CONFIG_HOME and falls back to ~/.config. A
+    // relative $XDG_CONFIG_HOME is invalid by the base-directory rules (and would name
+    // another file whenever the current folder changes), so it counts as unset.
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (base.isEmpty())
+    if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Quorly/Quorly.conf");
+    return QDir::cleanPath(base + QStringLiteral("/Quorly/Quorly.conf"));
 }
 
 QSettings& store()
@@ -51,22 +71,32 @@ QSettings& store()
 
 bool contains(const QString& key)
 {
-    return store().contains(key);
+    return current().contains(key);
+}
+
+QVariant value(const QString& key)
+{
+    return current().value(key);
 }
 
 QString string(const QString& key)
 {
-    return store().value(key).toString();
+    return value(key).toString();
 }
 
 qint64 integer(const QString& key)
 {
-    return store().value(key).toLongLong();
+    return value(key).toLongLong();
 }
 
 bool boolean(const QString& key)
 {
-    return store().value(key).toBool();
+    return value(key).toBool();
+}
+
+QStringList allKeys()
+{
+    return current().allKeys();
 }
 
 void setString(const QString& key, const QString& value)
@@ -85,6 +115,14 @@ void setBool(const QString& key, bool value)
 {
     store().setValue(key, value);
     store().sync();
+}
+
+void setValues(const QList<std::pair<QString, QVariant>>& values)
+{
+    QSettings& settings = store();
+    for (const auto& [key, value] : values)
+        settings.setValue(key, value);
+    settings.sync();
 }
 
 void remove(const QString& key)

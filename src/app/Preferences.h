@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QList>
+#include <QStringList>
+#include <QVariant>
+
+#include <utility>
 
 class QSettings;
 
@@ -31,17 +36,26 @@ inline const QString SUEnableAutomaticChecks = QStringLiteral("SUEnableAutomatic
 namespace Preferences {
 
 // The store itself. Its file is found through QStandardPaths (so $XDG_CONFIG_HOME and
-// $HOME decide it) at every call; tests point those at scratch folders.
+// $HOME decide it) at every call; tests point those at scratch folders. When they
+// change, the next call hands out another object: keep the reference no longer than
+// the statement that uses it.
 QSettings& store();
 
+// The readers see the file as it is at the moment of reading, written by whichever
+// process wrote it last.
 bool contains(const QString& key);
+QVariant value(const QString& key);
 QString string(const QString& key);
 qint64 integer(const QString& key);
 bool boolean(const QString& key);
+// Every key that has a value, in the store's order.
+QStringList allKeys();
 
 void setString(const QString& key, const QString& value);
 void setInteger(const QString& key, qint64 value);
 void setBool(const QString& key, bool value);
+// Several keys written together, in one write of the file.
+void setValues(const QList<std::pair<QString, QVariant>>& values);
 void remove(const QString& key);
 
 // Writes pending changes and rereads the file (after it was replaced on disk).

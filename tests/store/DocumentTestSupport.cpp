@@ -63,9 +63,13 @@ QString copyFixturePackage(const QString& name, const QString& destination)
 
 namespace {
 
+// The helpers work in a folder of their own rather than in scratch(): its first use
+// points $HOME and $XDG_CONFIG_HOME elsewhere, and a widget test with its own scratch
+// home would find its preferences gone in the middle of the test.
 void writeEncrypted(const QString& file, const QByteArray& plaintext, const QString& framis)
 {
-    const QString plain = scratch().root() + QStringLiteral("/plain");
+    const QTemporaryDir work;
+    const QString plain = work.filePath(QStringLiteral("plain"));
     QFile out(plain);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     out.write(plaintext);
@@ -91,7 +95,8 @@ void writeTitlesFile(const QString& file, const QStringList& titles, const QStri
 
 std::optional<QList<EntryRef>> readEntriesFile(const QString& file, const QString& framis)
 {
-    const QString plain = scratch().root() + QStringLiteral("/plain-read");
+    const QTemporaryDir work;
+    const QString plain = work.filePath(QStringLiteral("plain"));
     selectCurrentParameters();
     if (!framisD(file, framis, plain))
         return std::nullopt;
