@@ -14,3 +14,4 @@ if(TARGET quorly)
 endif()
 gtest_discover_tests(test_app_x11 DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT 120)
+quorly_desktop_test(NAME test_app_shell_gui SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_app_shell_gui.cpp)

@@ -5,6 +5,7 @@
 #include "app/StartUp.h"
 #include "app/desktop/CreatePasswordFilePanel.h"
 #include "app/desktop/OpenPasswordFileDialog.h"
+#include "app/desktop/PreferencesPanel.h"
 #include "entries/MenuValidation.h"
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
@@ -59,7 +60,8 @@ void sendToFocus(const char* slot)
 
 Controller::Controller(QObject* parent)
     : QObject(parent), hotKeys_(std::make_unique<HotKeyInstaller>()),
-      createPanel_(std::make_unique<CreatePasswordFilePanel>()), quitApplication_([] { QCoreApplication::quit(); })
+      createPanel_(std::make_unique<CreatePasswordFilePanel>()), preferencesPanel_(std::make_unique<PreferencesPanel>()),
+      quitApplication_([] { QCoreApplication::quit(); })
 {
     alertPanel_ = new PromptPanel(nullptr);
     alertPanel_->setObjectName(QStringLiteral("alertPanel"));
@@ -409,6 +411,11 @@ void Controller::buildMainMenu()
     edit->addSeparator();
     addWindowItem(edit, QStringLiteral("Find\u2026"), QStringLiteral("find:"), QKeySequence::Find);
     addWindowItem(edit, QStringLiteral("Find Again"), QStringLiteral("findNext:"), QKeySequence(Qt::CTRL | Qt::Key_G));
+    edit->addSeparator();
+    // Where GNOME and KDE programs keep theirs, under the key they use.
+    addControllerItem(edit, QStringLiteral("Preferences\u2026"), &Controller::preferences,
+                      QKeySequence(Qt::CTRL | Qt::Key_Comma))
+        ->setMenuRole(QAction::PreferencesRole);
 
     QMenu* entry = mainMenu_->addMenu(QStringLiteral("Entry"));
     addWindowItem(entry, QStringLiteral("New Entry"), QStringLiteral("newEntry:"));

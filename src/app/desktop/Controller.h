@@ -20,6 +20,7 @@ class CreatePasswordFilePanel;
 class DocumentWindowWidget;
 class HotKeyInstaller;
 class MyDocument;
+class PreferencesPanel;
 class PromptPanel;
 class RecentWebsitesQMenu;
 
@@ -78,6 +79,14 @@ public:
     void OK(const QWidget* sender);
     void Cancel(const QWidget* sender);
 
+    // `preferences:`: fills the preferences panel from the store and runs it,
+    // application-modal, until OK or Cancel.
+    void preferences();
+    // `preferencesOK:` (the panel's OK button): ends the panel's run with 1, writes
+    // every setting and re-registers the hot keys. Cancel writes nothing.
+    void preferencesOK(const QWidget* sender);
+    PreferencesPanel* preferencesPanel() const { return preferencesPanel_.get(); }
+
     // The open documents' windows, oldest first, and the one the menus act on.
     QList<DocumentWindowWidget*> windows() const;
     DocumentWindowWidget* mainWindow() const;
@@ -109,6 +118,7 @@ private:
 
     std::unique_ptr<HotKeyInstaller> hotKeys_;
     std::unique_ptr<CreatePasswordFilePanel> createPanel_;
+    std::unique_ptr<PreferencesPanel> preferencesPanel_;
     PromptPanel* alertPanel_ = nullptr;
     QMenuBar* mainMenu_ = nullptr;
     RecentWebsitesQMenu* recentWebsites_ = nullptr;
