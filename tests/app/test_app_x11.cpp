@@ -1,5 +1,6 @@
 // The real program on a real X server: create a password file through the panel, quit,
-// start again and find the file reopened. Runs under scripts/with-test-services.
+// start again and find the file reopened; drag entries from one running Quorly to
+// another. Runs under scripts/with-test-services.
 #include "app/ScratchHome.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -82,12 +85,27 @@ private:
     QProcess process_;
 };
 
+bool haveTestDisplay()
+{
+    return qgetenv("QUORLY_TEST_DISPLAY") == "1" && !qgetenv("DISPLAY").isEmpty() &&
+           !QStandardPaths::findExecutable("xdotool").isEmpty();
+}
+
+// quorly-cli with the password "pw" on standard input; its standard output.
+QString cli(const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly-cli"), arguments);
+    tool.write("pw\n");
+    tool.closeWriteChannel();
+    tool.waitForFinished(20000);
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
 TEST(QuorlyOnX11, CreatedFileIsReopenedAtTheNextStart)
 {
-    if (qgetenv("QUORLY_TEST_DISPLAY") != "1" || qgetenv("DISPLAY").isEmpty())
-        GTEST_SKIP() << "needs the X server of scripts/with-test-services";
-    if (QStandardPaths::findExecutable("xdotool").isEmpty())
-        GTEST_SKIP() << "needs xdotool";
+    if (!haveTestDisplay())
+        GTEST_SKIP() << "needs the X server of scripts/with-test-services and xdotool";
     ScratchHome scratch;
     const QString package = scratch.home() + "/Vault.qly";
 
@@ -123,6 +141,72 @@ TEST(QuorlyOnX11, CreatedFileIsReopenedAtTheNextStart)
         QFile::remove(QString::fromLocal8Bit(keep));
         QFile::copy(shot, QString::fromLocal8Bit(keep));
     }
+}
+
+TEST(QuorlyOnX11, EntriesDragFromOneRunningQuorlyToAnother)
+{
+    if (!haveTestDisplay())
+        GTEST_SKIP() << "needs the X server of scripts/with-test-services and xdotool";
+    ScratchHome scratch;
+    const QString home = scratch.home() + "/Home.qly";
+    const QString work = scratch.home() + "/Work.qly";
+    cli({"create", "--password-stdin", home});
+    for (const QString name : {"Bank", "Mail", "Zoo"})
+        cli({"add", "--password-stdin", home, name, "--password", name + "-secret"});
+    cli({"create", "--password-stdin", work});
+    cli({"add", "--password-stdin", work, "Bank"});
+    // No hot keys: the second program would find them held by the first and say so in
+    // a window of its own, which has nothing to do with dragging.
+    QDir().mkpath(scratch.config() + "/Quorly");
+    QSettings(scratch.config() + "/Quorly/Quorly.conf", QSettings::IniFormat).setValue("hotkeyUserID", "");
+
+    // Two programs, one file each, side by side.
+    QList<std::shared_ptr<QuorlyProcess>> running;
+    QStringList windows;
+    for (const QString& file : {home, work}) {
+        running << std::make_shared<QuorlyProcess>(QStringList{file});
+        const QString question = waitForWindow("^Quorly$");
+        ASSERT_FALSE(question.isEmpty()) << "no password question";
+        typeInto(question, {"pw", "key:Return"});
+        windows << waitForWindow("^" + QFileInfo(file).completeBaseName());
+        ASSERT_FALSE(windows.last().isEmpty());
+    }
+    run({"windowmove", "--sync", windows[0], "0", "0"});
+    run({"windowmove", "--sync", windows[1], "600", "0"});
+    QThread::msleep(300);
+
+    // The first row of Home's list ("Bank") is pressed and dragged over Work's list.
+    run({"mousemove", "--sync", "60", "66"});
+    run({"mousedown", "1"});
+    for (int x : {70, 90, 120, 200, 300, 400, 500, 600, 700, 800, 830}) {
+        run({"mousemove", "--sync", QString::number(x), "200"});
+        QThread::msleep(60);
+    }
+    QThread::msleep(300);
+    run({"mouseup", "1"});
+
+    QElapsedTimer clock;
+    clock.start();
+    while (!cli({"list", "--password-stdin", work}).contains("Bank2") && clock.elapsed() < 20000)
+        QThread::msleep(200);
+    EXPECT_EQ(cli({"list", "--password-stdin", work}), "Bank\nBank2\n");
+    EXPECT_TRUE(cli({"dump", "--password-stdin", work}).contains("Bank-secret"));
+    EXPECT_EQ(cli({"list", "--password-stdin", home}), "Bank\nMail\nZoo\n");
+
+    // Dropped back onto its own list, the row is refused.
+    run({"mousemove", "--sync", "60", "66"});
+    run({"mousedown", "1"});
+    for (int y : {80, 120, 200, 300})
+        run({"mousemove", "--sync", "200", QString::number(y)});
+    run({"mouseup", "1"});
+    QThread::msleep(500);
+    EXPECT_EQ(cli({"list", "--password-stdin", home}), "Bank\nMail\nZoo\n");
+
+    for (const QString& window : windows)
+        typeInto(window, {"key:ctrl+q"});
+    for (const auto& quorly : running)
+        EXPECT_TRUE(quorly->finished());
+    EXPECT_EQ(leftoverTemporaryFolders(scratch), QStringList());
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ target_include_directories(test_app_x11 PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJ
 target_compile_definitions(test_app_x11 PRIVATE QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
 target_link_libraries(test_app_x11 PRIVATE Qt6::Core GTest::gtest_main)
 if(TARGET quorly)
-  add_dependencies(test_app_x11 quorly)
+  add_dependencies(test_app_x11 quorly quorly-cli)
 endif()
 gtest_discover_tests(test_app_x11 DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT 120)

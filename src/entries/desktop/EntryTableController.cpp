@@ -1,6 +1,7 @@
 #include "entries/desktop/EntryTableController.h"
 
 #include "app/Preferences.h"
+#include "entries/EntryDrag.h"
 #include "entries/EntryListEdits.h"
 #include "entries/HoverText.h"
 #include "entries/desktop/DocumentWindowWidget.h"
@@ -11,8 +12,10 @@
 #include "store/MyDocument.h"
 
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace quorly {
 
@@ -24,6 +27,10 @@ EntryTableController::EntryTableController(DocumentWindowWidget* window, EntryLi
     table_->setObjectName(QStringLiteral("passwordTable"));
     callout_ = new EntryCallout(window, list, table_);
     connect(table_, &KTTableViewArray::buttonClicked, this, [this] { goToURL(); });
+    // Entries go to every kind of target that takes them; the list itself takes only
+    // entries dragged from another password file.
+    table_->registerForDraggedTypes(EntryDrag::draggedTypes());
+    table_->setDraggingSourceOperationMask(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, false);
 }
 
 EntryTableController::~EntryTableController() = default;
@@ -104,6 +111,71 @@ QString EntryTableController::KTTableViewArrayToolTipForCell(KTTableViewArray*, 
     if (row < 0 || row >= list_->size())
         return {};
     return hoverText(*list_->at(row), currentHoverPreferences());
+}
+
+// ---------------------------------------------------------------------------
+// Drag and drop
+
+bool EntryTableController::KTTableViewArrayWriteRowsWithIndexes(KTTableViewArray* table, const QList<int>& rows,
+                                                                QMimeData* pasteboard)
+{
+    MyDocument* document = window_ ? window_->document() : nullptr;
+    if (table != table_ || !document || !document->isOpen())
+        return false;
+    QList<EntryRef> dragged;
+    for (int row : rows) {
+        if (row >= 0 && row < list_->size())
+            dragged.append(list_->at(row));
+    }
+    if (dragged.isEmpty())
+        return false;
+    pasteboard->setData(EntryDrag::ItemsType, EntryDrag::itemsPropertyList(dragged));
+    pasteboard->setData(EntryDrag::PathType, EntryDrag::pathData(document->fileName()));
+    return true;
+}
+
+bool EntryTableController::takesDropOf(const QMimeData* info) const
+{
+    MyDocument* document = window_ ? window_->document() : nullptr;
+    // The source's path is fetched only for a drag of entries: from another program it
+    // is a round trip to that program at every move of the pointer.
+    if (!info || !document || !info->hasFormat(EntryDrag::ItemsType))
+        return false;
+    EntryDrag::DropTarget target;
+    target.packagePath = document->fileName();
+    target.writeable = window_->isWriteable();
+    // A file still asking for its password, or with a panel waiting for an answer
+    // (its editor open, say), is not changed underneath.
+    target.open = document->isOpen() && !RunLoop::inModalRun();
+    return EntryDrag::acceptsDrop(info->formats(), EntryDrag::pathFromData(info->data(EntryDrag::PathType)), target);
+}
+
+Qt::DropAction EntryTableController::KTTableViewArrayValidateDrop(KTTableViewArray* table, const QMimeData* info, int,
+                                                                  KTDropOperation)
+{
+    return table == table_ && takesDropOf(info) ? Qt::CopyAction : Qt::IgnoreAction;
+}
+
+bool EntryTableController::KTTableViewArrayAcceptDrop(KTTableViewArray* table, const QMimeData* info, Qt::DropAction,
+                                                      int, KTDropOperation)
+{
+    if (table != table_ || !takesDropOf(info))
+        return false;
+    std::optional<QList<Entry>> dragged = EntryDrag::entriesFromPropertyList(info->data(EntryDrag::ItemsType));
+    // The entries are added once the drop has ended: a message shown from inside it (a
+    // failed save, say) would keep the program the entries came from waiting in its drag.
+    QTimer::singleShot(0, this, [this, dragged = std::move(dragged)] {
+        if (!window_ || !window_->document() || !window_->document()->isOpen())
+            return;
+        if (!dragged || dragged->isEmpty()) {
+            window_->prompt(tr("The dragged entries cannot be added: their data is damaged. Nothing was changed."),
+                            QStringLiteral("OK"));
+            return;
+        }
+        EntryDrag::appendDroppedEntries(*list_, *dragged);
+        KTTableViewArrayChanged(table_);  // sorts them into place and writes the file once
+    });
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -56,6 +56,14 @@ public:
     QString KTTableViewArrayToolTipForCell(KTTableViewArray* table, const QRect& rect, int column,
                                            int row, const QPoint& mouseLocation) override;
 
+    // Dragging entries to another password file's list and taking them from one.
+    bool KTTableViewArrayWriteRowsWithIndexes(KTTableViewArray* table, const QList<int>& rows,
+                                              QMimeData* pasteboard) override;
+    Qt::DropAction KTTableViewArrayValidateDrop(KTTableViewArray* table, const QMimeData* info,
+                                                int proposedRow, KTDropOperation operation) override;
+    bool KTTableViewArrayAcceptDrop(KTTableViewArray* table, const QMimeData* info, Qt::DropAction action,
+                                    int row, KTDropOperation operation) override;
+
 private:
     // Re-reads the file when it changed on disk and returns the entry the user chose
     // at `row` before that, or nullptr when it is gone.
@@ -63,6 +71,7 @@ private:
     void endEditing();
     void runEditor(const EntryRef& entry, bool creating);
     void selectEntry(const EntryRef& entry);
+    bool takesDropOf(const QMimeData* info) const;
 
     QPointer<DocumentWindowWidget> window_;
     EntryList* list_;
