@@ -4,6 +4,9 @@ if(TARGET quorly_desktop)
   target_compile_options(quorly PRIVATE ${QUORLY_WARNINGS})
   target_compile_definitions(quorly PRIVATE QUORLY_VERSION="${PROJECT_VERSION}")
   target_link_libraries(quorly PRIVATE quorly_desktop)
+  # The crash handler's backtraces name the program's functions only when they are
+  # exported.
+  set_target_properties(quorly PROPERTIES ENABLE_EXPORTS ON)
   add_dependencies(quorly_programs quorly)
 
   include(GNUInstallDirs)

@@ -3,6 +3,8 @@
 #include "app/desktop/Controller.h"
 #include "app/desktop/LoginServices.h"
 #include "entries/desktop/DocumentWindowWidget.h"
+#include "platform/CrashHandler.h"
+#include "platform/Diagnostics.h"
 #include "platform/Keychain.h"
 #include "platform/RunLoop.h"
 #include "platform/desktop/SecretServiceKeychain.h"
@@ -143,6 +145,9 @@ int main(int argc, char** argv)
         parser.process(app);  // prints and exits
         return 0;
     }
+
+    // Before anything can crash: the report is what the support message carries.
+    CrashHandler::install(Diagnostics::crashReportsFolder(), QStringLiteral(QUORLY_VERSION));
 
     preferX11Windows();
     QApplication app(argc, argv);
