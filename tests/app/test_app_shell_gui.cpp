@@ -1,25 +1,33 @@
-// The preferences panel, driven through the application controller and its real
-// widgets (offscreen).
+// The preferences panel, the help window and the support message, driven through the
+// application controller and its real widgets (offscreen).
 #include "app/HotKeyInstaller.h"
 #include "app/Preferences.h"
 #include "app/desktop/Controller.h"
+#include "app/desktop/HelpViewer.h"
 #include "app/desktop/HotKeyField.h"
 #include "app/desktop/PreferencesPanel.h"
 #include "entries/desktop/DocumentPanels.h"
+#include "platform/Diagnostics.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
 
 #include "app/GuiDriver.h"
 #include "app/ScratchHome.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTreeWidget>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +85,15 @@ protected:
         controller->preferences();
         EXPECT_TRUE(used);
         EXPECT_FALSE(panel->isVisible());
+    }
+
+    QAction* menuItem(const QString& menu, const QString& title)
+    {
+        for (QAction* item : Controller::findSubmenu(controller->mainMenu(), {menu})->actions()) {
+            if (item->text() == title)
+                return item;
+        }
+        return nullptr;
     }
 
     ScratchHome scratch;
@@ -193,6 +210,94 @@ TEST_F(AppShell, TheHotKeyFieldKeepsOneCharacter)
     EXPECT_EQ(field.text(), "5");
     QTest::keyClick(&field, Qt::Key_Delete);
     EXPECT_EQ(field.text(), "");
+}
+
+// --------------------------------------------------------------------------------------
+// Help
+
+QStringList menuTitles(const QList<QAction*>& items)
+{
+    QStringList titles;
+    for (QAction* item : items) {
+        if (item->isSeparator())
+            continue;
+        titles << QString(item->text()).remove(u'&');
+        // The recent websites are entries' names, not the program's own items.
+        if (item->menu() && titles.last() != "Go To Recent Website")
+            titles << menuTitles(item->menu()->actions());
+    }
+    return titles;
+}
+
+TEST_F(AppShell, EveryMenuItemAndPreferenceHasItsPlaceInTheHelp)
+{
+    HelpViewer* help = controller->helpViewer();
+    const QStringList anchors = help->anchors();
+    const QStringList titles = menuTitles(controller->mainMenu()->actions());
+    EXPECT_GT(titles.size(), 30);
+    for (const QString& title : titles)
+        EXPECT_TRUE(anchors.contains(title)) << title.toStdString();
+    for (const QString& key : {PrefKey::HotkeyUserID, PrefKey::HotkeyPassword, PrefKey::BrowserPageLoadDelay,
+                               PrefKey::TypeSpeed, PrefKey::GeneratedPasswordLength, PrefKey::PasswordPrompt,
+                               PrefKey::HoverUserID, PrefKey::HoverPassword, PrefKey::HoverURL, PrefKey::HoverNotes,
+                               PrefKey::ConfirmDelete})
+        EXPECT_TRUE(anchors.contains(key)) << key.toStdString();
+
+    // The menu item opens the help at its own title; iosHelp at "ios"; any other
+    // sender's title is passed on unchanged.
+    menuItem("Help", "Quorly Help")->trigger();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->shownAnchor(), "Quorly Help");
+    menuItem("Help", "Password Files on Other Devices")->trigger();
+    EXPECT_EQ(help->shownAnchor(), "ios");
+    controller->showHelp("Passwords");
+    EXPECT_EQ(help->shownAnchor(), "Passwords");
+    EXPECT_EQ(help->contents()->topLevelItemCount(), 1);
+
+    // Searching lists the sections holding every word.
+    EXPECT_TRUE(help->sectionsMatching("clipboard PASTE").contains("Logging In"));
+    EXPECT_TRUE(help->sectionsMatching("clipboard xyzzy").isEmpty());
+}
+
+// --------------------------------------------------------------------------------------
+// The support message
+
+TEST_F(AppShell, EmailTheAuthorHandsTheMessageToTheMailProgram)
+{
+    QList<QUrl> opened;
+    bool mailProgram = true;
+    controller->setURLOpener([&](const QUrl& url) {
+        opened << url;
+        return mailProgram;
+    });
+    controller->setJournal([] { return QStringLiteral("Jan 01 kernel: unrelated\nJan 01 quorly[12]: saved & done\n"); });
+    const QString reports = Diagnostics::crashReportsFolder();
+    QDir().mkpath(reports);
+    QFile report(reports + "/Quorly_2026-01-01-120000_12.crash");
+    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+    report.write("Quorly crash report\nSignal: 11 SIGSEGV\n");
+    report.close();
+
+    menuItem("Help", "Email the Author")->trigger();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.first().scheme(), "mailto");
+    const QByteArray link = opened.first().toEncoded();
+    EXPECT_TRUE(link.startsWith("mailto:support@quorly.example?Subject=Quorly%20v3.2&body=")) << link.constData();
+    const QString body = QUrl::fromPercentEncoding(link.mid(link.indexOf("&body=") + 6));
+    EXPECT_TRUE(body.contains("hotkeyUserID = u;"));
+    EXPECT_TRUE(body.contains("quorly[12]: saved & done\r\n"));
+    EXPECT_FALSE(body.contains("unrelated"));
+    EXPECT_TRUE(body.contains("Crash Report   --------------------------\r\nQuorly crash report"));
+
+    // Without a mail program the user is told where to write instead.
+    mailProgram = false;
+    QString told;
+    whenShown(controller->alertPanel(), [&] {
+        told = controller->alertPanel()->message();
+        controller->alertPanel()->defaultButton()->click();
+    });
+    menuItem("Help", "Email the Author")->trigger();
+    EXPECT_TRUE(told.contains("support@quorly.example")) << told.toStdString();
 }
 
 }  // namespace

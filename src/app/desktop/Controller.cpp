@@ -4,6 +4,7 @@
 #include "app/HotKeyInstaller.h"
 #include "app/StartUp.h"
 #include "app/desktop/CreatePasswordFilePanel.h"
+#include "app/desktop/HelpViewer.h"
 #include "app/desktop/OpenPasswordFileDialog.h"
 #include "app/desktop/PreferencesPanel.h"
 #include "entries/MenuValidation.h"
@@ -11,6 +12,7 @@
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "entries/desktop/EntryTableController.h"
 #include "login/desktop/RecentWebsitesQMenu.h"
+#include "platform/Diagnostics.h"
 #include "platform/Keychain.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
@@ -21,6 +23,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -61,6 +64,10 @@ void sendToFocus(const char* slot)
 Controller::Controller(QObject* parent)
     : QObject(parent), hotKeys_(std::make_unique<HotKeyInstaller>()),
       createPanel_(std::make_unique<CreatePasswordFilePanel>()), preferencesPanel_(std::make_unique<PreferencesPanel>()),
+      // A mail link goes to the desktop's handler of mailto: links (xdg-open, or the
+      // portal), not to the web browser the workspace knows.
+      openURL_([](const QUrl& link) { return QDesktopServices::openUrl(link); }),
+      journal_([] { return Diagnostics::userJournal(); }),
       quitApplication_([] { QCoreApplication::quit(); })
 {
     alertPanel_ = new PromptPanel(nullptr);
@@ -432,7 +439,11 @@ void Controller::buildMainMenu()
     addWindowItem(entry, QStringLiteral("Change Password\u2026"), QStringLiteral("changePassword:"));
 
     QMenu* help = mainMenu_->addMenu(QStringLiteral("Help"));
-    addWindowItem(help, QStringLiteral("Quorly Help"), QStringLiteral("showHelp:"), QKeySequence::HelpContents);
+    addControllerItem(help, QStringLiteral("Quorly Help"), &Controller::showHelpForSender, QKeySequence::HelpContents);
+    addControllerItem(help, QStringLiteral("Password Files on Other Devices"), &Controller::iosHelp);
+    help->addSeparator();
+    addControllerItem(help, QStringLiteral("Email the Author"), &Controller::emailTheAuthor);
+    help->addSeparator();
     addControllerItem(help, QStringLiteral("About Quorly"), &Controller::showAbout)->setMenuRole(QAction::AboutRole);
 
     for (QMenu* menu : {file, edit, entry, help}) {

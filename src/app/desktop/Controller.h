@@ -13,11 +13,13 @@ class QAction;
 class QMenu;
 class QMenuBar;
 class QMainWindow;
+class QUrl;
 
 namespace quorly {
 
 class CreatePasswordFilePanel;
 class DocumentWindowWidget;
+class HelpViewer;
 class HotKeyInstaller;
 class MyDocument;
 class PreferencesPanel;
@@ -87,6 +89,21 @@ public:
     void preferencesOK(const QWidget* sender);
     PreferencesPanel* preferencesPanel() const { return preferencesPanel_.get(); }
 
+    // `emailTheAuthor:`: a support message with the debugging information, handed to
+    // the mail program.
+    void emailTheAuthor();
+    // `showHelp:`: the help at the anchor named by the sender's title; `iosHelp:` at
+    // "ios".
+    void showHelp(const QString& senderTitle);
+    void iosHelp();
+    // The help window, made at its first use.
+    HelpViewer* helpViewer();
+
+    // How links leave the program (the desktop's handler by default); tests replace it.
+    void setURLOpener(std::function<bool(const QUrl&)> opener) { openURL_ = std::move(opener); }
+    // The user's journal as text, for the support message (journalctl by default).
+    void setJournal(std::function<QString()> journal) { journal_ = std::move(journal); }
+
     // The open documents' windows, oldest first, and the one the menus act on.
     QList<DocumentWindowWidget*> windows() const;
     DocumentWindowWidget* mainWindow() const;
@@ -115,10 +132,15 @@ private:
     void performWindowItem(QAction* item);
     void windowDidClose(DocumentWindowWidget* window);
     void showAbout();
+    // The Help menu's items: help at the triggering item's title.
+    void showHelpForSender();
 
     std::unique_ptr<HotKeyInstaller> hotKeys_;
     std::unique_ptr<CreatePasswordFilePanel> createPanel_;
     std::unique_ptr<PreferencesPanel> preferencesPanel_;
+    std::unique_ptr<HelpViewer> helpViewer_;
+    std::function<bool(const QUrl&)> openURL_;
+    std::function<QString()> journal_;
     PromptPanel* alertPanel_ = nullptr;
     QMenuBar* mainMenu_ = nullptr;
     RecentWebsitesQMenu* recentWebsites_ = nullptr;

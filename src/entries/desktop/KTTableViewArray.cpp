@@ -1,5 +1,7 @@
 #include "entries/desktop/KTTableViewArray.h"
 
+#include "platform/desktop/Resources.h"
+
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QHeaderView>
@@ -15,17 +17,6 @@
 
 #include <algorithm>
 #include <vector>
-
-// The pictures live in the desktop library's resource file; a static library only keeps
-// the resource object when something names it, so the table registers it itself.
-static void initQuorlyResources()
-{
-    static const bool done = [] {
-        Q_INIT_RESOURCE(resources);
-        return true;
-    }();
-    (void)done;
-}
 
 namespace quorly {
 
@@ -236,7 +227,7 @@ KTTableViewArray::KTTableViewArray(EntryList& array, KTTableViewArrayDelegate* d
                                    const QStringList& keys, QWidget* parent)
     : QTableView(parent), array_(&array), delegate_(delegate), keys_(keys)
 {
-    initQuorlyResources();
+    initResources();
     model_ = new KTTableViewArrayModel(this);
     setModel(model_);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
