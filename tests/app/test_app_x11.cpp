@@ -1,6 +1,6 @@
 // The real program on a real X server: create a password file through the panel, quit,
 // start again and find the file reopened; drag entries from one running Quorly to
-// another. Runs under scripts/with-test-services.
+// another; set a hot key in the preferences. Runs under scripts/with-test-services.
 #include "app/ScratchHome.h"
 
 #include <QDir>
@@ -207,6 +207,38 @@ TEST(QuorlyOnX11, EntriesDragFromOneRunningQuorlyToAnother)
     for (const auto& quorly : running)
         EXPECT_TRUE(quorly->finished());
     EXPECT_EQ(leftoverTemporaryFolders(scratch), QStringList());
+}
+
+TEST(QuorlyOnX11, AHotKeyFieldTakesTheKeysOwnCharacter)
+{
+    if (!haveTestDisplay())
+        GTEST_SKIP() << "needs the X server of scripts/with-test-services and xdotool";
+    ScratchHome scratch;
+    const QString home = scratch.home() + "/Home.qly";
+    cli({"create", "--password-stdin", home});
+    QuorlyProcess quorly({home});
+    const QString question = waitForWindow("^Quorly$");
+    ASSERT_FALSE(question.isEmpty()) << "no password question";
+    typeInto(question, {"pw", "key:Return"});
+    const QString window = waitForWindow("^Home");
+    ASSERT_FALSE(window.isEmpty());
+
+    // Shift+1 in the user-ID field (where the panel opens) is the key "1": the layout,
+    // not the shifted "!", names the hot key. Return is OK.
+    typeInto(window, {"key:ctrl+comma"});
+    const QString panel = waitForWindow("^Quorly Preferences$");
+    ASSERT_FALSE(panel.isEmpty()) << "no preferences panel";
+    typeInto(panel, {"key:shift+1", "key:Return"});
+    const QString store = scratch.config() + "/Quorly/Quorly.conf";
+    QElapsedTimer clock;
+    clock.start();
+    while (QSettings(store, QSettings::IniFormat).value("hotkeyUserID").toString() != "1" && clock.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_EQ(QSettings(store, QSettings::IniFormat).value("hotkeyUserID").toString(), "1");
+    EXPECT_EQ(QSettings(store, QSettings::IniFormat).value("hotkeyUserIDModifierFlags").toInt(), 4352);
+
+    typeInto(window, {"key:ctrl+q"});
+    EXPECT_TRUE(quorly.finished());
 }
 
 }  // namespace

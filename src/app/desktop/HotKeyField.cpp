@@ -1,6 +1,7 @@
 #include "app/desktop/HotKeyField.h"
 
 #include "app/PreferencesPanelRules.h"
+#include "platform/desktop/PTKeyCodeTranslator.h"
 
 #include <QKeyEvent>
 
@@ -33,10 +34,22 @@ HotKeyField::HotKeyField(QWidget* parent) : QLineEdit(parent)
 
 QString HotKeyField::charactersIgnoringModifiers(const QKeyEvent* event)
 {
-    // Qt names a character key by the character's upper-case code (Control+U arrives
-    // as Key_U with the text "\x15"), so the key says which character was meant when
-    // the modifiers have made the text useless. Keys beyond the characters (F1,
-    // arrows, dead keys, modifiers) have codes above Unicode's range.
+    // A key that types nothing (a modifier alone, a dead key, F1) has no character to
+    // take, whatever its key code.
+    if (event->text().isEmpty())
+        return {};
+    // On X11 the keyboard layout says what the key gives with no modifier at all (the
+    // "1" of Shift+1, the "u" of Control+U), which is how the hot key is found again
+    // when it is registered.
+    if (PTKeyCodeTranslator* layout = PTKeyCodeTranslator::currentTranslator(); layout && event->nativeScanCode()) {
+        const QString plain = layout->translateKeyCode(int(event->nativeScanCode()));
+        if (printable(plain))
+            return plain;
+    }
+    // Elsewhere Qt names a character key by the character's upper-case code (Control+U
+    // arrives as Key_U with the text "\x15"), so the key says which character was
+    // meant when the modifiers have made the text useless; letters lose their case.
+    // Keys beyond the characters have codes above Unicode's range.
     const int key = event->key();
     if (key > 0 && key <= 0x10FFFF) {
         const char32_t code = char32_t(key);
@@ -44,8 +57,7 @@ QString HotKeyField::charactersIgnoringModifiers(const QKeyEvent* event)
         if (printable(character))
             return character.toLower();
     }
-    const QString text = event->text();
-    return printable(text) ? text.toLower() : QString();
+    return printable(event->text()) ? event->text().toLower() : QString();
 }
 
 void HotKeyField::keyPressEvent(QKeyEvent* event)

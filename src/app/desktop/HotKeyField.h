@@ -15,8 +15,9 @@ class HotKeyField : public QLineEdit {
 public:
     explicit HotKeyField(QWidget* parent = nullptr);
 
-    // The characters of a key event with its modifiers taken away, as far as the event
-    // tells: letters lose Shift and Caps Lock, Control and Alt are ignored. Empty for a
+    // The characters of a key event with its modifiers taken away: on X11 the key's
+    // character at the keyboard layout's first level, elsewhere as far as the event
+    // tells (letters lose Shift and Caps Lock, Control and Alt are ignored). Empty for a
     // key that produces no character (a dead key, a modifier alone, a function key).
     static QString charactersIgnoringModifiers(const QKeyEvent* event);
 

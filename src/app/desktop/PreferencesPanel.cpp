@@ -183,6 +183,8 @@ void PreferencesPanel::fill(const PreferencesPanelValues& values)
     hoverURL_->setChecked(values.hoverURL);
     hoverNotes_->setChecked(values.hoverNotes);
     confirmDeleteSwitch_->setChecked(values.confirmDelete);
+    // Every opening starts at the first field, where a new hot key is pressed.
+    hotkeyUserID_->setFocus();
 }
 
 PreferencesPanelValues PreferencesPanel::values() const
