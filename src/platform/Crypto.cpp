@@ -65,14 +65,14 @@ CipherContext::~CipherContext()
     EVP_CIPHER_CTX_free(ctx_);  // resets the context, which wipes the key schedule
 }
 
-bool CipherContext::init(CipherMode mode, const unsigned char* key, const unsigned char* iv)
+bool CipherContext::init(CipherMode mode, const unsigned char* key, const unsigned char* iv, bool padding)
 {
     if (ctx_ == nullptr || key == nullptr || iv == nullptr)
         return false;
     const int enc = mode == CipherMode::Encrypt ? 1 : 0;
     if (EVP_CipherInit_ex(ctx_, EVP_aes_256_cbc(), nullptr, key, iv, enc) != 1)
         return false;
-    return EVP_CIPHER_CTX_set_padding(ctx_, 1) == 1;
+    return EVP_CIPHER_CTX_set_padding(ctx_, padding ? 1 : 0) == 1;
 }
 
 bool CipherContext::update(const unsigned char* in, std::size_t inLength, unsigned char* out,

@@ -58,8 +58,9 @@ public:
     CipherContext(const CipherContext&) = delete;
     CipherContext& operator=(const CipherContext&) = delete;
 
-    // `key` holds kKeyLength bytes, `iv` kIvLength bytes.
-    bool init(CipherMode mode, const unsigned char* key, const unsigned char* iv);
+    // `key` holds kKeyLength bytes, `iv` kIvLength bytes. Without `padding` the run
+    // takes and gives whole blocks only (checking one block's padding by hand).
+    bool init(CipherMode mode, const unsigned char* key, const unsigned char* iv, bool padding = true);
 
     // `out` must have room for inLength + kBlockLength bytes.
     bool update(const unsigned char* in, std::size_t inLength, unsigned char* out,

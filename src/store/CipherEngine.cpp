@@ -36,6 +36,14 @@ void setSaltIV(const char* salt, const unsigned char* iv)
     ivCommon = {crypto::kIvLength, iv};
 }
 
+void selectParametersForFile(const QString& packageFile)
+{
+    if (packageFile.endsWith(QLatin1String(".qlye")))
+        selectPre20Parameters();
+    else
+        selectCurrentParameters();
+}
+
 namespace {
 
 constexpr std::size_t kChunkLength = 512;
@@ -69,6 +77,22 @@ private:
 };
 
 QByteArray nativePath(const QString& path) { return QFile::encodeName(path); }
+
+using Kind = CryptFailure::Kind;
+
+// What went wrong inside a run between two descriptors; the caller knows the paths.
+enum class StreamFault { None, Read, Write, Cipher };
+
+struct StreamResult {
+    StreamFault fault = StreamFault::None;
+    int error = 0;
+};
+
+void report(CryptFailure* why, Kind kind, const QString& path, int error = 0)
+{
+    if (why)
+        *why = CryptFailure{kind, error, path};
+}
 
 // Reads until `length` bytes or end of file, so that only the true end of the input
 // makes a short chunk (a pipe or a signal may otherwise cut a read short).
@@ -112,54 +136,113 @@ int openOutput(const QString& path)
     const int fd = ::open(nativePath(path).constData(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        const int error = errno;
         ::close(fd);
+        errno = error;
         return -1;
     }
     return fd;
 }
 
-// The run itself, between two open descriptors. The key is derived afresh for every
-// run and nothing is cached between runs: two derivations per save cost a few
-// milliseconds, and no key outlives the run that needed it.
-bool cryptStream(int inFd, CryptDirection direction, const QString& framis, int outFd)
+// The run itself, between two open descriptors, with a key already derived. The key is
+// derived afresh for every file and nothing is cached between files: two derivations
+// per save cost a few milliseconds, and no key outlives the step that needed it.
+StreamResult cryptStream(int inFd, CryptDirection direction, const unsigned char* key, int outFd)
 {
     if (::lseek(inFd, 0, SEEK_SET) < 0)
-        return false;
-
-    crypto::SecureBytes key(crypto::kKeyLength);
-    if (!deriveFramisKey(framis, key.data()))
-        return false;
+        return {StreamFault::Read, errno};
     if (ivCommon.data == nullptr || ivCommon.length != crypto::kIvLength)
-        return false;
+        return {StreamFault::Cipher, 0};
 
     crypto::CipherContext context;
     const auto mode = direction == CryptDirection::Encrypt ? crypto::CipherMode::Encrypt
                                                            : crypto::CipherMode::Decrypt;
-    if (!context.init(mode, key.data(), ivCommon.data))
-        return false;
+    if (!context.init(mode, key, ivCommon.data))
+        return {StreamFault::Cipher, 0};
 
     crypto::SecureBytes in(kChunkLength);
     crypto::SecureBytes out(kChunkLength + 2 * crypto::kBlockLength);
     for (;;) {
         const ssize_t got = readFull(inFd, in.data(), kChunkLength);
         if (got < 0)
-            return false;
+            return {StreamFault::Read, errno};
         const bool last = static_cast<std::size_t>(got) < kChunkLength;
 
         std::size_t produced = 0;
         if (!context.update(in.data(), static_cast<std::size_t>(got), out.data(), &produced))
-            return false;
+            return {StreamFault::Cipher, 0};
         if (last) {
             std::size_t tail = 0;
             if (!context.finish(out.data() + produced, &tail))
-                return false;
+                return {StreamFault::Cipher, 0};
             produced += tail;
         }
         if (!writeAll(outFd, out.data(), produced))
-            return false;
+            return {StreamFault::Write, errno};
         if (last)
-            return true;
+            return {};
     }
+}
+
+// Derives the key of `framis` under the selected set into `key`.
+bool deriveInto(const QString& framis, crypto::SecureBytes& key)
+{
+    return deriveFramisKey(framis, key.data());
+}
+
+// Turns a stream fault into the failure the user is told about.
+bool streamFailed(const StreamResult& result, CryptDirection direction, const QString& in, const QString& out,
+                  CryptFailure* why)
+{
+    switch (result.fault) {
+    case StreamFault::None:
+        return false;
+    case StreamFault::Read:
+        report(why, Kind::CannotRead, in, result.error);
+        return true;
+    case StreamFault::Write:
+        report(why, Kind::CannotWrite, out, result.error);
+        return true;
+    case StreamFault::Cipher:
+        report(why, direction == CryptDirection::Decrypt ? Kind::WrongPassword : Kind::CannotWrite,
+               direction == CryptDirection::Decrypt ? in : out);
+        return true;
+    }
+    return true;
+}
+
+// CBC lets the last block be checked alone: decrypted with the block before it as IV
+// (the file's IV for a one-block file), it must end in valid PKCS#7 padding. A wrong
+// password is thus found before anything is decrypted to disk, whatever the file's
+// size; like the full run's check, it lets about one wrong password in 256 through,
+// which the archive reader then refuses.
+bool lastBlockPaddingValid(int fd, off_t size, const unsigned char* key)
+{
+    constexpr std::size_t kBlock = crypto::kBlockLength;
+    unsigned char tail[2 * kBlock];
+    const bool single = size == off_t(kBlock);
+    const std::size_t want = single ? kBlock : 2 * kBlock;
+    unsigned char* lastBlock = single ? tail : tail + kBlock;
+    if (::pread(fd, tail, want, size - off_t(want)) != ssize_t(want))
+        return false;
+    const unsigned char* previous = single ? ivCommon.data : tail;
+    if (previous == nullptr || ivCommon.length != crypto::kIvLength)
+        return false;
+
+    crypto::CipherContext context;
+    crypto::SecureBytes plain(2 * kBlock);
+    std::size_t produced = 0;
+    if (!context.init(crypto::CipherMode::Decrypt, key, previous, false) ||
+        !context.update(lastBlock, kBlock, plain.data(), &produced) || produced != kBlock)
+        return false;
+    const unsigned pad = plain.data()[kBlock - 1];
+    if (pad == 0 || pad > kBlock)
+        return false;
+    for (std::size_t i = kBlock - pad; i < kBlock; ++i) {
+        if (plain.data()[i] != pad)
+            return false;
+    }
+    return true;
 }
 
 // Byte-for-byte equality of two files; a file that cannot be read counts as different.
@@ -184,24 +267,45 @@ bool sameContents(const QString& a, const QString& b)
     }
 }
 
-// Makes a rename in `dir` survive a power cut. Some file systems refuse fsync on a
-// folder; the rename has happened by then, so that refusal is not a failed save.
-void syncFolder(const QString& dir)
+bool damagedSize(off_t size)
 {
-    Fd fd(::open(nativePath(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return size <= 0 || size % off_t(crypto::kBlockLength) != 0;
+}
+
+}  // namespace
+
+QString CryptFailure::describe() const
+{
+    const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString();
+    switch (kind) {
+    case Kind::None:
+        return {};
+    case Kind::WrongPassword:
+        return QStringLiteral("The password is incorrect.");
+    case Kind::Damaged:
+        return QStringLiteral("%1 is damaged: it is not a whole number of encrypted blocks.").arg(path);
+    case Kind::CannotRead:
+        return reason.isEmpty() ? QStringLiteral("%1 cannot be read.").arg(path)
+                                : QStringLiteral("%1 cannot be read: %2.").arg(path, reason);
+    case Kind::CannotWrite:
+        return reason.isEmpty() ? QStringLiteral("%1 could not be written correctly.").arg(path)
+                                : QStringLiteral("%1 could not be written: %2.").arg(path, reason);
+    }
+    return {};
+}
+
+void syncFolder(const QString& folder)
+{
+    Fd fd(::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.valid())
         ::fsync(fd.get());
 }
 
-bool isReadableRegularFile(const QString& path)
+bool hasDamagedCipherSize(const QString& path)
 {
     struct stat st {};
-    const QByteArray native = nativePath(path);
-    return ::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(native.constData(), R_OK) == 0;
+    return ::stat(nativePath(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && damagedSize(st.st_size);
 }
-
-}  // namespace
 
 bool deriveFramisKey(const QString& framis, unsigned char* key)
 {
@@ -215,16 +319,31 @@ bool deriveFramisKey(const QString& framis, unsigned char* key)
 }
 
 bool cryptInput(const QString& inPath, CryptDirection direction, const QString& framis,
-                const QString& outPath)
+                const QString& outPath, CryptFailure* why)
 {
     Fd in(::open(nativePath(inPath).constData(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid())
+    if (!in.valid()) {
+        report(why, Kind::CannotRead, inPath, errno);
         return false;
+    }
     Fd out(openOutput(outPath));
-    if (!out.valid())
+    if (!out.valid()) {
+        report(why, Kind::CannotWrite, outPath, errno);
         return false;
-    const bool ok = cryptStream(in.get(), direction, framis, out.get());
-    return out.close() && ok;
+    }
+    crypto::SecureBytes key(crypto::kKeyLength);
+    if (!deriveInto(framis, key)) {
+        report(why, Kind::CannotWrite, outPath);
+        return false;
+    }
+    const StreamResult result = cryptStream(in.get(), direction, key.data(), out.get());
+    if (streamFailed(result, direction, inPath, outPath, why))
+        return false;
+    if (!out.close()) {
+        report(why, Kind::CannotWrite, outPath, errno);
+        return false;
+    }
+    return true;
 }
 
 int secureDelete(const char* path)
@@ -260,13 +379,14 @@ int secureDelete(const QString& path)
     return secureDelete(nativePath(path).constData());
 }
 
-bool framisE(const QString& input, const QString& framis, const QString& outFile)
+std::optional<QString> framisEStaged(const QString& input, const QString& framis, const QString& outFile,
+                                     CryptFailure* why)
 {
     const QString verifyPath = input + QStringLiteral(".qlyd");
 
     // The new ciphertext is written beside the stored file (same folder, so the final
-    // rename is atomic) under a hidden unique name, and only renamed over it once
-    // proven. A failed save therefore never touches the stored bytes.
+    // rename is atomic) under a hidden name unique to this run. A failed save therefore
+    // never touches the stored bytes, and two writers never share a temporary.
     const QFileInfo outInfo(outFile);
     const QString folder = outInfo.absolutePath();
     QByteArray tempTemplate =
@@ -276,60 +396,118 @@ bool framisE(const QString& input, const QString& framis, const QString& outFile
 
     // The encryption or the proof failed: nothing usable was written, and the plaintext
     // must not stay at rest.
-    auto runFailed = [&] {
+    auto runFailed = [&](Kind kind, const QString& path, int error) -> std::optional<QString> {
+        report(why, kind, path, error);
         temp.reset();
         ::unlink(tempTemplate.constData());
         secureDelete(input);
-        return false;
+        return std::nullopt;
     };
 
     if (!temp.valid()) {
+        report(why, Kind::CannotWrite, outFile, errno);
         secureDelete(input);
-        return false;
+        return std::nullopt;
     }
     if (::fchmod(temp.get(), 0600) != 0)
-        return runFailed();
+        return runFailed(Kind::CannotWrite, outFile, errno);
+    crypto::SecureBytes key(crypto::kKeyLength);
+    if (!deriveInto(framis, key))
+        return runFailed(Kind::CannotWrite, outFile, 0);
     {
         Fd in(::open(nativePath(input).constData(), O_RDONLY | O_CLOEXEC));
-        if (!in.valid() || !cryptStream(in.get(), CryptDirection::Encrypt, framis, temp.get()))
-            return runFailed();
+        if (!in.valid())
+            return runFailed(Kind::CannotRead, input, errno);
+        const StreamResult result = cryptStream(in.get(), CryptDirection::Encrypt, key.data(), temp.get());
+        if (result.fault == StreamFault::Read)
+            return runFailed(Kind::CannotRead, input, result.error);
+        if (result.fault != StreamFault::None)
+            return runFailed(Kind::CannotWrite, outFile, result.error);
     }
 
-    if (!cryptInput(tempPath, CryptDirection::Decrypt, framis, verifyPath)) {
+    CryptFailure proofFailure;
+    if (!cryptInput(tempPath, CryptDirection::Decrypt, framis, verifyPath, &proofFailure)) {
         secureDelete(verifyPath);
-        return runFailed();
+        // The copy that proves the new file lies beside the plaintext: when it cannot be
+        // written, the private folder is what is full or closed.
+        const bool verifyCopy = proofFailure.path == verifyPath;
+        return runFailed(Kind::CannotWrite, verifyCopy ? verifyPath : outFile, proofFailure.error);
     }
     const bool same = sameContents(input, verifyPath);
     secureDelete(verifyPath);
     if (!same) {
         // The plaintext stays, so the caller still holds what it meant to save.
+        report(why, Kind::CannotWrite, outFile);
         temp.reset();
         ::unlink(tempTemplate.constData());
-        return false;
+        return std::nullopt;
     }
 
-    // Storing the proven ciphertext failed (disk full at fsync, a rename refused). This
-    // counts as a failed run: the stored file is intact and the plaintext goes.
+    // Storing the proven ciphertext failed (disk full at fsync). This counts as a failed
+    // run: the stored file is intact and the plaintext goes.
     if (::fsync(temp.get()) != 0 || !temp.close())
-        return runFailed();
-    if (::rename(tempTemplate.constData(), nativePath(outFile).constData()) != 0)
-        return runFailed();
-    syncFolder(folder);
-
+        return runFailed(Kind::CannotWrite, outFile, errno);
     secureDelete(input);
+    return tempPath;
+}
+
+bool framisE(const QString& input, const QString& framis, const QString& outFile, CryptFailure* why)
+{
+    const std::optional<QString> staged = framisEStaged(input, framis, outFile, why);
+    if (!staged)
+        return false;
+    if (::rename(nativePath(*staged).constData(), nativePath(outFile).constData()) != 0) {
+        report(why, Kind::CannotWrite, outFile, errno);
+        ::unlink(nativePath(*staged).constData());
+        return false;
+    }
+    syncFolder(QFileInfo(outFile).absolutePath());
     return true;
 }
 
-bool framisD(const QString& input, const QString& framis, const QString& outFile)
+bool framisD(const QString& input, const QString& framis, const QString& outFile, CryptFailure* why)
 {
-    if (framis.isEmpty())
+    if (framis.isEmpty()) {
+        report(why, Kind::WrongPassword, input);
         return false;
-    if (!isReadableRegularFile(input))
+    }
+    Fd in(::open(nativePath(input).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (!in.valid() || ::fstat(in.get(), &st) != 0) {
+        report(why, Kind::CannotRead, input, errno);
         return false;
-    if (cryptInput(input, CryptDirection::Decrypt, framis, outFile))
-        return true;
-    secureDelete(outFile);
-    return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        report(why, Kind::CannotRead, input, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return false;
+    }
+    if (damagedSize(st.st_size)) {
+        report(why, Kind::Damaged, input);
+        return false;
+    }
+    crypto::SecureBytes key(crypto::kKeyLength);
+    if (!deriveInto(framis, key) || !lastBlockPaddingValid(in.get(), st.st_size, key.data())) {
+        report(why, Kind::WrongPassword, input);
+        return false;
+    }
+
+    Fd out(openOutput(outFile));
+    if (!out.valid()) {
+        report(why, Kind::CannotWrite, outFile, errno);
+        return false;
+    }
+    const StreamResult result = cryptStream(in.get(), CryptDirection::Decrypt, key.data(), out.get());
+    const bool failed = streamFailed(result, CryptDirection::Decrypt, input, outFile, why);
+    if (!out.close() && !failed) {
+        report(why, Kind::CannotWrite, outFile, errno);
+        secureDelete(outFile);
+        return false;
+    }
+    if (failed) {
+        secureDelete(outFile);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace quorly

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 
 namespace quorly {
 
@@ -27,8 +28,29 @@ extern CipherBytes ivCommon;
 void setSaltIV(const char* salt, const unsigned char* iv);
 inline void selectCurrentParameters() { setSaltIV(theNewSalt, theNewIV); }
 inline void selectPre20Parameters() { setSaltIV(oldSalt, oldIV); }
+// The set of a package file by its name: pre-2.0 for ".qlye", current otherwise.
+void selectParametersForFile(const QString& packageFile);
 
 enum class CryptDirection { Encrypt, Decrypt };
+
+// Why a cipher step failed, with the system's reason where there is one, so that a full
+// disk is never reported as a wrong password.
+struct CryptFailure {
+    enum class Kind {
+        None,
+        WrongPassword,  // the final block's padding is not valid under this password
+        Damaged,        // empty, or a size no encryption produces (not whole blocks)
+        CannotRead,
+        CannotWrite,
+    };
+    Kind kind = Kind::None;
+    int error = 0;  // errno of the failed call; 0 when no system call failed
+    QString path;   // the file or folder concerned
+
+    explicit operator bool() const { return kind != Kind::None; }
+    // One sentence for the user, naming the file and the system's reason.
+    QString describe() const;
+};
 
 // The 32-byte key of `framis` under the selected parameter set, into `key`. Only as many
 // leading UTF-8 bytes count as the password has UTF-16 code units: every existing file
@@ -38,7 +60,7 @@ bool deriveFramisKey(const QString& framis, unsigned char* key);
 // One streaming cipher run from `inPath` to `outPath` (created 0600, truncated) in
 // 512-byte chunks. Output already written stays on failure; callers decide.
 bool cryptInput(const QString& inPath, CryptDirection direction, const QString& framis,
-                const QString& outPath);
+                const QString& outPath, CryptFailure* why = nullptr);
 
 // Overwrites the file with zeros and removes it; the removal's result (0 or -1).
 int secureDelete(const char* path);
@@ -47,9 +69,25 @@ int secureDelete(const QString& path);
 // Encrypts `input` into `outFile`, then proves the result by decrypting it beside the
 // input (input + ".qlyd") and comparing. The stored `outFile` is replaced only once
 // the proof succeeded; on every failure it keeps its previous bytes.
-bool framisE(const QString& input, const QString& framis, const QString& outFile);
+bool framisE(const QString& input, const QString& framis, const QString& outFile, CryptFailure* why = nullptr);
 
-// Decrypts `input` into `outFile`; on failure no output is left behind.
-bool framisD(const QString& input, const QString& framis, const QString& outFile);
+// framisE without its last step: the proven, synced ciphertext is left beside `outFile`
+// under a hidden name unique to this run (".<name>.XXXXXX") and that name is returned;
+// the caller renames it into place or unlinks it. Whatever the result, the plaintext
+// input is gone afterwards unless the proof found a difference.
+std::optional<QString> framisEStaged(const QString& input, const QString& framis, const QString& outFile,
+                                     CryptFailure* why = nullptr);
+
+// Decrypts `input` into `outFile`; on failure no output is left behind. A file that
+// cannot be ciphertext, or whose last block does not end in valid padding under this
+// password, is refused before a single byte is written.
+bool framisD(const QString& input, const QString& framis, const QString& outFile, CryptFailure* why = nullptr);
+
+// Whether `path` is, by its size alone, no encrypted file at all: empty, or not a whole
+// number of cipher blocks. No password can make sense of such a file.
+bool hasDamagedCipherSize(const QString& path);
+
+// Makes a rename in `folder` survive a power cut (a refusal to sync a folder is ignored).
+void syncFolder(const QString& folder);
 
 }  // namespace quorly

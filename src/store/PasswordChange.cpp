@@ -37,15 +37,6 @@ QString stagedPath(const QString& package, const QString& name)
     return package + QLatin1String("/.") + name + QLatin1String(".passwd");
 }
 
-void syncFolder(const QString& folder)
-{
-    const int fd = ::open(nativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Decrypts `cipherFile` into `plainPath` and proves that the result is a keyed archive.
 // A wrong password slips past the cipher's padding check now and then; re-encrypting
 // what it yielded would destroy the file for good. On failure no plaintext is left.

@@ -173,16 +173,35 @@ TEST_F(Cipher, FailedDecryptionsLeaveNoPlaintextAndSparePrecheckedOutputs)
     writeFile(plain, pattern(3000));
     ASSERT_TRUE(framisE(plain, QStringLiteral("right"), stored));
 
-    // Wrong password: the padding check fails (for this key and file it does) and the
-    // partial plaintext already written is removed.
-    EXPECT_FALSE(framisD(stored, QStringLiteral("wrong"), out));
+    // Wrong password: the padding of the last block, decrypted alone, fails (for this
+    // key and file it does), so nothing is written at all, not even an empty output.
+    CryptFailure why;
+    EXPECT_FALSE(framisD(stored, QStringLiteral("wrong"), out, &why));
+    EXPECT_EQ(why.kind, CryptFailure::Kind::WrongPassword);
     EXPECT_FALSE(QFile::exists(out));
 
-    // Truncated ciphertext: not a whole number of blocks.
-    const QString cut = path("Cut.qlyi");
-    writeFile(cut, readAll(stored).left(1000));
-    EXPECT_FALSE(framisD(cut, QStringLiteral("right"), out));
+    // The same for a huge foreign file: refused before a byte of it is decrypted. (A
+    // sparse gigabyte: it takes no room, but decrypting it would fill a memory-backed
+    // private folder.)
+    const QString huge = path("Huge.qlyi");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64(1) << 30));
+    }
+    EXPECT_FALSE(framisD(huge, QStringLiteral("right"), out, &why));
+    EXPECT_EQ(why.kind, CryptFailure::Kind::WrongPassword);
     EXPECT_FALSE(QFile::exists(out));
+
+    // Empty or truncated ciphertext (not a whole number of blocks): damaged, whatever
+    // the password.
+    const QString cut = path("Cut.qlyi");
+    for (const QByteArray& bytes : {readAll(stored).left(1000), QByteArray()}) {
+        writeFile(cut, bytes);
+        EXPECT_FALSE(framisD(cut, QStringLiteral("right"), out, &why));
+        EXPECT_EQ(why.kind, CryptFailure::Kind::Damaged);
+        EXPECT_FALSE(QFile::exists(out));
+    }
 
     // No password, a missing input or a folder as input: nothing is touched.
     writeFile(out, "keep me");
