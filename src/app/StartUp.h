@@ -36,7 +36,8 @@ QList<int> offeredPasswordLengths();
 // Migration, defaults and length in their start-up order.
 void applyPreferenceStartUp();
 
-// The leftover ".QLY.*" folders of earlier runs; before any file is opened.
+// The ".QLY.*" folders that Quorly processes which died left behind; those of live
+// processes (this one's included) are locked and stay.
 void removeStaleTemporaryFolders();
 
 // A path handed over on the command line or by the desktop, made absolute and without

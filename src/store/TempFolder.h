@@ -8,13 +8,16 @@ namespace quorly {
 
 // The private folder in which an open password file's plaintext may exist for moments.
 // Made by mkdtemp from ".QLY.XXXXXXXX" with mode 0700, preferably in $XDG_RUNTIME_DIR
-// (memory-backed and private to the user), otherwise in the home folder.
+// (memory-backed and private to the user), otherwise in the home folder. Its owner
+// keeps it locked (FolderLock) for its whole life, so that any other Quorly process can
+// tell it from the folder of a process that died.
 class TempFolder {
 public:
     // Creates a new folder; nullopt (with `error` set) when no place accepts one.
     static std::optional<TempFolder> create(QString* error = nullptr);
 
     TempFolder(TempFolder&& other) noexcept;
+    // The previous folder is removed first.
     TempFolder& operator=(TempFolder&& other) noexcept;
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -28,15 +31,18 @@ public:
 
     // The folders that may hold temporary folders, in order of preference.
     static QStringList candidateParents();
+    // Whether `path` is a real folder of this user that nobody else may enter, as the
+    // XDG rules promise of $XDG_RUNTIME_DIR (which is not always so).
+    static bool isPrivateFolder(const QString& path);
 
-    // Removes the ".QLY.*" folders that an earlier run left behind in every candidate
-    // parent. Must run before any file is opened: a folder of a document open in this
-    // process would be removed too.
+    // Removes the ".QLY.*" folders in every candidate parent whose owner is gone (their
+    // lock is free). Safe at any moment, beside live programs and this one's own folders.
     static void removeStale();
 
 private:
-    explicit TempFolder(QString path) : path_(std::move(path)) {}
+    TempFolder(QString path, int lockFd) : path_(std::move(path)), lockFd_(lockFd) {}
     QString path_;
+    int lockFd_ = -1;
 };
 
 }  // namespace quorly
