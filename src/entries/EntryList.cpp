@@ -48,15 +48,20 @@ QSet<QString> namesOf(const QList<EntryRef>& entries)
     return names;
 }
 
-QString uniqueNameAmong(const QSet<QString>& taken, const QString& name)
+QString uniqueNameAmong(const std::function<bool(const QString&)>& isTaken, const QString& name)
 {
-    if (!taken.contains(name))
+    if (!isTaken(name))
         return name;
     for (qint64 n = 2;; ++n) {
         const QString candidate = name + QString::number(n);
-        if (!taken.contains(candidate))
+        if (!isTaken(candidate))
             return candidate;
     }
+}
+
+QString uniqueNameAmong(const QSet<QString>& taken, const QString& name)
+{
+    return uniqueNameAmong([&taken](const QString& candidate) { return taken.contains(candidate); }, name);
 }
 
 int EntryList::indexOf(const EntryRef& entry) const

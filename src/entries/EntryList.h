@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 namespace quorly {
 
 // `passwordArray`: one document's ordered list of entries. The same object is the
@@ -55,6 +57,7 @@ int compareByCodePoint(QStringView a, QStringView b);
 // `name` if free, else name2, name3, ...
 QSet<QString> namesOf(const QList<EntryRef>& entries);
 QString uniqueNameAmong(const QSet<QString>& taken, const QString& name);
+QString uniqueNameAmong(const std::function<bool(const QString&)>& isTaken, const QString& name);
 
 // Creation defaults of the paths that make entries.
 Entry newEntryForAdd();                              // "(New)", Button "", Notes ""

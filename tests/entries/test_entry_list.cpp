@@ -1,4 +1,5 @@
 #include "entries/EntryList.h"
+#include "entries/EntryListChanges.h"
 #include "entries/EntryMerge.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,17 @@ EntryList listOf(const QStringList& names)
     return list;
 }
 
-QStringList namesIn(const EntryList& list)
+QStringList namesIn(const QList<EntryRef>& entries)
 {
     QStringList names;
-    for (const EntryRef& e : list.entries())
+    for (const EntryRef& e : entries)
         names << e->name();
     return names;
+}
+
+QStringList namesIn(const EntryList& list)
+{
+    return namesIn(list.entries());
 }
 
 }  // namespace
@@ -124,4 +130,84 @@ TEST(EntryMerge, SkipsEqualRenamesConflictsAndAddsNewNames)
     // Added entries are copies: renaming must not reach into the copy's entries.
     EXPECT_EQ(copy.at(1)->name(), "Mail");
     EXPECT_NE(list.at(5), copy.at(3));
+}
+
+TEST(EntryListChanges, FoundByComparingEachObjectWithItsCopyAsRead)
+{
+    EntryList ours = listOf({"Bank", "Mail", "Shop"});
+    const EntryListBaseline read(ours.entries());
+    EXPECT_TRUE(EntryListChanges::since(read, ours.entries()).isEmpty());
+
+    ours.at(0)->setString(EntryKey::WebsitePassword, "new");  // edits change the object in place
+    ours.removeAt(1);
+    ours.append(named("Zoo"));
+    const QList<EntryChange> changes = EntryListChanges::since(read, ours.entries());
+    ASSERT_EQ(changes.size(), 3);
+    EXPECT_EQ(changes[0].kind, EntryChange::Kind::Removed);
+    EXPECT_EQ(changes[0].before.name(), "Mail");
+    EXPECT_EQ(changes[1].kind, EntryChange::Kind::Changed);
+    EXPECT_EQ(changes[1].entry, ours.at(0));
+    EXPECT_FALSE(changes[1].before.contains(EntryKey::WebsitePassword));
+    EXPECT_EQ(changes[2].kind, EntryChange::Kind::Added);
+    EXPECT_EQ(changes[2].entry->name(), "Zoo");
+}
+
+TEST(EntryListChanges, ChangesThatSpareEachOtherAreCarriedOverWithoutAQuestion)
+{
+    EntryList ours = listOf({"Bank", "Mail", "Shop"});
+    const EntryListBaseline read(ours.entries());
+    const EntryRef untouched = ours.at(2);
+    ours.at(0)->setString(EntryKey::WebsitePassword, "mine");
+    ours.removeAt(1);
+    ours.append(named("Zoo"));
+    ours.append(named("Taken", "mine"));
+    ours.append(named("Both", "same"));
+
+    // Meanwhile the other program added three entries; one has the name of ours, one
+    // is the very entry we added too.
+    const QList<EntryRef> theirs = {named("Bank"), named("Mail"), named("Shop"), named("Theirs"),
+                                    named("Taken", "theirs"), named("Both", "same")};
+    const EntryListChanges::Merged merged =
+        EntryListChanges::apply(theirs, EntryListChanges::since(read, ours.entries()), ours.entries(), {});
+    EXPECT_TRUE(merged.unanswered.isEmpty());
+    EXPECT_EQ(namesIn(merged.entries), QStringList({"Bank", "Shop", "Theirs", "Taken", "Both", "Zoo", "Taken"}));
+    EXPECT_EQ(merged.entries[0], ours.at(0));  // our changed entry, our object
+    EXPECT_EQ(merged.entries[1], untouched);   // references to unchanged entries survive
+    EXPECT_EQ(merged.entries[4], ours.at(4));  // added on both sides: once, ours
+    // Our "Taken" will be "Taken2", but only once the caller adopts the merge.
+    ASSERT_EQ(merged.renamed.size(), 1);
+    EXPECT_EQ(merged.renamed[0].first, ours.at(3));
+    EXPECT_EQ(merged.renamed[0].second, "Taken2");
+}
+
+TEST(EntryListChanges, EntriesChangedOnBothSidesAreConflictsWhoseDefaultLosesNothing)
+{
+    EntryList ours = listOf({"Bank", "Mail", "Shop", "Same"});
+    const EntryListBaseline read(ours.entries());
+    ours.at(0)->setString(EntryKey::WebsitePassword, "mine");  // they change it too
+    ours.at(2)->setString(EntryKey::WebsitePassword, "mine");  // they delete it
+    ours.at(3)->setString(EntryKey::WebsitePassword, "same");  // they make the same change
+    ours.removeAt(1);                                          // they change it
+    const QList<EntryRef> theirs = {named("Bank", "theirs"), named("Mail", "theirs"), named("Same", "same")};
+    const QList<EntryChange> changes = EntryListChanges::since(read, ours.entries());
+
+    const EntryListChanges::Merged kept = EntryListChanges::apply(theirs, changes, ours.entries(), {});
+    QList<EntryConflict::Kind> kinds;
+    for (const EntryConflict& conflict : kept.unanswered)
+        kinds << conflict.kind;
+    EXPECT_EQ(kinds, (QList<EntryConflict::Kind>{EntryConflict::Kind::RemovedHere, EntryConflict::Kind::BothChanged,
+                                                 EntryConflict::Kind::RemovedThere}));
+    EXPECT_EQ(namesIn(kept.entries), QStringList({"Bank", "Mail", "Same", "Bank", "Shop"}));
+    EXPECT_EQ(kept.entries[1]->string(EntryKey::WebsitePassword), "theirs");
+    ASSERT_EQ(kept.renamed.size(), 1);
+    EXPECT_EQ(kept.renamed[0].second, "Bank (CONFLICTED)");
+    EXPECT_EQ(kept.entries[4], ours.at(1));
+
+    ConflictAnswers mine;
+    for (const EntryConflict& conflict : kept.unanswered)
+        mine.insert(conflict.key(), ConflictChoice::Mine);
+    const EntryListChanges::Merged won = EntryListChanges::apply(theirs, changes, ours.entries(), mine);
+    EXPECT_TRUE(won.unanswered.isEmpty());
+    EXPECT_EQ(namesIn(won.entries), QStringList({"Bank", "Same"}));
+    EXPECT_EQ(won.entries[0], ours.at(0));
 }
