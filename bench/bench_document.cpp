@@ -70,6 +70,15 @@ EntryList realisticList(int n)
     return list;
 }
 
+// Opens `document` with the bench's window, as a script would (no "Last PW File").
+bool openQuietly(MyDocument& document)
+{
+    static QuietWindow window;
+    document.setWindow(&window);
+    document.setRecordsLastFile(false);
+    return document.openDatabase();
+}
+
 // One package per size, made once by a document's own save.
 QString packageWith(int n)
 {
@@ -80,11 +89,8 @@ QString packageWith(int n)
     ensureApplication();
     const QString path = dir.filePath(QStringLiteral("bench%1.qly").arg(n));
     createPasswordFile(path, kFramis);
-    QuietWindow window;
     MyDocument document(path);
-    document.setWindow(&window);
-    document.setRecordsLastFile(false);
-    document.openDatabase();
+    openQuietly(document);
     document.passwordArray().replaceAll(realisticList(n).entries());
     document.KTTableViewArrayChanged();
     document.close();
@@ -95,12 +101,9 @@ QString packageWith(int n)
 void BM_OpenDocument(benchmark::State& state)
 {
     const QString path = packageWith(int(state.range(0)));
-    QuietWindow window;
     for (auto _ : state) {
         MyDocument document(path);
-        document.setWindow(&window);
-        document.setRecordsLastFile(false);
-        if (!document.openDatabase() || document.passwordArray().size() != state.range(0))
+        if (!openQuietly(document) || document.passwordArray().size() != state.range(0))
             state.SkipWithError("open failed");
         state.PauseTiming();
         document.close();
@@ -112,12 +115,8 @@ BENCHMARK(BM_OpenDocument)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::
 
 void BM_SaveDocument(benchmark::State& state)
 {
-    const QString path = packageWith(int(state.range(0)));
-    QuietWindow window;
-    MyDocument document(path);
-    document.setWindow(&window);
-    document.setRecordsLastFile(false);
-    document.openDatabase();
+    MyDocument document(packageWith(int(state.range(0))));
+    openQuietly(document);
     int round = 0;
     for (auto _ : state) {
         ++round;
@@ -129,6 +128,27 @@ void BM_SaveDocument(benchmark::State& state)
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_SaveDocument)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity();
+
+// A save that finds the file changed by another program: it reads the other list and
+// carries its own change over (two documents on one package, taking turns).
+void BM_SaveAfterAnotherWriter(benchmark::State& state)
+{
+    const QString path = packageWith(int(state.range(0)));
+    MyDocument documents[2] = {MyDocument(path), MyDocument(path)};
+    for (MyDocument& document : documents)
+        openQuietly(document);
+    int round = 0;
+    for (auto _ : state) {
+        ++round;
+        MyDocument& document = documents[round % 2];
+        const EntryRef entry = document.passwordArray().at((round * 7919) % document.passwordArray().size());
+        entry->setString(EntryKey::Notes, QStringLiteral("changed %1").arg(round));
+        if (!document.KTTableViewArrayChanged())
+            state.SkipWithError("save failed");
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_SaveAfterAnotherWriter)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Complexity();
 
 // The parts.
 

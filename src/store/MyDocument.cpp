@@ -3,15 +3,12 @@
 #include "app/Preferences.h"
 #include "entries/EntryMerge.h"
 #include "login/WebsitePasswordManager.h"
-#include "platform/KeyedArchive.h"
 #include "platform/RunLoop.h"
-#include "platform/TypedStream.h"
 #include "store/CipherEngine.h"
 #include "store/DocumentMessages.h"
 #include "store/DocumentWindow.h"
 #include "store/Globals.h"
 #include "store/PackageReader.h"
-#include "store/PasswordArchive.h"
 #include "store/PlaintextFile.h"
 
 #include <QDir>
@@ -25,22 +22,23 @@ namespace quorly {
 
 namespace {
 
-const QString kDataFile = QStringLiteral("Data.qlyi");
-const QString kRecentWebsitesFile = QStringLiteral("Recent Websites.qlyi");
-const QString kOldDataFile = QStringLiteral("Data.qlye");
-const QString kOldRecentWebsitesFile = QStringLiteral("Recent Websites.qlye");
+const QString& kDataFile = PackageFileName::Data;
+const QString& kRecentWebsitesFile = PackageFileName::RecentWebsites;
+const QString& kOldDataFile = PackageFileName::OldData;
+const QString& kOldRecentWebsitesFile = PackageFileName::OldRecentWebsites;
 const QString kDataCopyPrefix = QStringLiteral("Data ");
 const QString kRecentWebsitesCopyPrefix = QStringLiteral("Recent Websites ");
 const QString kCurrentExtension = QStringLiteral(".qlyi");
 
 const QString kOK = QStringLiteral("OK");
 const QString& kNotAQuorlyFile = DocumentMessages::NotAQuorlyFile;
-const QString& kSaveFailed = DocumentMessages::SaveFailed;
 const QString& kEnterPassword = DocumentMessages::EnterPassword;
 const QString& kPasswordIncorrect = DocumentMessages::PasswordIncorrect;
 const QString kNoTempFolder = QStringLiteral(
     "This password file cannot be opened: Quorly could not make a private folder to work in (%1) "
     "The file has not been changed.");
+const QString kCannotOpenBecause = QStringLiteral(
+    "This password file cannot be opened: %1 The file has not been changed.");
 const QString kDataUnreadable = QStringLiteral(
     "This password file cannot be opened: its data file cannot be read. The file has not been changed.");
 const QString kDamagedAtOpen = QStringLiteral(
@@ -48,47 +46,15 @@ const QString kDamagedAtOpen = QStringLiteral(
     "own. The file has not been changed.");
 const QString kReloadUnreadable = QStringLiteral(
     "This password file was changed on disk by another program, but the new version cannot be read "
-    "with this file's password. The window keeps showing the entries read before; a change you save "
-    "now will replace the file on disk with them.");
+    "with this file's password (its password may have been changed). The window keeps showing the "
+    "entries read before; changes to them cannot be saved until you close the file and open it again.");
+// Not whole cipher blocks: nobody can read it, so a save may write over it.
+const QString kReloadDamaged = QStringLiteral(
+    "This password file was replaced on disk by another program with a damaged file. The window keeps "
+    "showing the entries read before; a change you save now will store them again.");
 const QString kReloadMissing = QStringLiteral(
     "This password file's data was removed from disk by another program. The window keeps showing "
     "the entries read before; a change you save now will store them again.");
-
-void selectParametersFor(const QString& packageFile)
-{
-    if (packageFile.endsWith(QStringLiteral(".qlye")))
-        selectPre20Parameters();
-    else
-        selectCurrentParameters();
-}
-
-// Decodes a plaintext archive just decrypted into the temporary folder; the plaintext
-// is gone from the disk and from this buffer by the time this returns.
-ArchiveReadResult readPlaintextArchive(const QString& plaintextPath, bool sequential)
-{
-    std::optional<QByteArray> bytes = takePlaintextFile(plaintextPath);
-    if (!bytes)
-        return {std::nullopt, QStringLiteral("the decrypted file cannot be read")};
-    ArchiveReadResult result = sequential ? TypedStream::decode(*bytes) : KeyedArchive::decode(*bytes);
-    cleanseBytes(*bytes);
-    return result;
-}
-
-std::optional<QList<EntryRef>> readEntries(const QString& plaintextPath, bool sequential)
-{
-    const ArchiveReadResult archive = readPlaintextArchive(plaintextPath, sequential);
-    if (!archive.root)
-        return std::nullopt;
-    return entriesFromArchive(*archive.root, nullptr);
-}
-
-std::optional<QStringList> readTitles(const QString& plaintextPath, bool sequential)
-{
-    const ArchiveReadResult archive = readPlaintextArchive(plaintextPath, sequential);
-    if (!archive.root)
-        return std::nullopt;
-    return titlesFromArchive(*archive.root, nullptr);
-}
 
 bool isRegularFile(const QString& path)
 {
@@ -96,17 +62,17 @@ bool isRegularFile(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-void removeIfPresent(const QString& path)
-{
-    if (QFileInfo::exists(path))
-        secureDelete(path);
-}
-
 }  // namespace
 
 MyDocument::MyDocument(const QString& packagePath, QObject* parent)
-    : QObject(parent), packagePath_(QDir::cleanPath(QFileInfo(packagePath).absoluteFilePath()))
+    : QObject(parent), packagePath_(QDir::cleanPath(QFileInfo(packagePath).absoluteFilePath())),
+      writerLock_(packagePath_)
 {
+    writerLock_.setReleased([this] {
+        const QStringList messages = std::exchange(deferredMessages_, {});
+        for (const QString& message : messages)
+            showMessage(message);
+    });
     wpm_ = new WebsitePasswordManager(this);
     openTimer_ = new DefaultModeTimer([this] { openDatabase(); }, this);
     updateTimer_ = new DefaultModeTimer([this] { checkForUpdates(); }, this);
@@ -131,7 +97,9 @@ void MyDocument::setFileFramis(const QString& framis)
 
 void MyDocument::showMessage(const QString& message)
 {
-    if (window_)
+    if (writerLock_.isHeld())
+        deferredMessages_.append(message);
+    else if (window_)
         window_->prompt(message, kOK);
 }
 
@@ -153,7 +121,7 @@ bool MyDocument::decideFormat()
     pre20File_ = files.format == PackageFormat::Pre20;
     dataPath_ = files.dataPath;
     recentWebsitesPath_ = files.recentWebsitesPath;
-    selectParametersFor(dataPath_);
+    selectParametersForFile(dataPath_);
     return true;
 }
 
@@ -197,19 +165,30 @@ bool MyDocument::openDatabase()
         return false;
     }
 
-    if (!obtainPassword()) {
+    CryptFailure decryptFailure;
+    std::optional<FileStamp> openedDataStamp;
+    const PasswordResult password = obtainPassword(&decryptFailure, &openedDataStamp);
+    if (password != PasswordResult::Proved) {
         if (state_ == State::Closed)
             return false;
-        removeIfPresent(tempDataPath_);
-        openFailure_ = OpenFailure::Cancelled;
-        close();
+        secureDeleteIfPresent(tempDataPath_);
+        if (password == PasswordResult::Cancelled) {
+            openFailure_ = OpenFailure::Cancelled;
+            close();
+        } else if (decryptFailure.kind == CryptFailure::Kind::Damaged) {
+            failOpen(OpenFailure::Damaged, kCannotOpenBecause.arg(decryptFailure.describe()));
+        } else if (decryptFailure.kind == CryptFailure::Kind::CannotWrite) {
+            failOpen(OpenFailure::NoTempFolder, kCannotOpenBecause.arg(decryptFailure.describe()));
+        } else {
+            failOpen(OpenFailure::Unreadable, kCannotOpenBecause.arg(decryptFailure.describe()));
+        }
         return false;
     }
 
     passwordArray_.clear();
     // The rare wrong password that passes the padding check, or a damaged file: nothing
     // has been written yet, and nothing will be; the user is told and the document closes.
-    if (loadEntries(false, true) == LoadResult::Failed) {
+    if (loadEntries(false, &openedDataStamp) == LoadResult::Failed) {
         if (state_ != State::Closed)
             failOpen(OpenFailure::Damaged, kDamagedAtOpen);
         return false;
@@ -237,7 +216,7 @@ bool MyDocument::openDatabase()
     return true;
 }
 
-bool MyDocument::obtainPassword()
+MyDocument::PasswordResult MyDocument::obtainPassword(CryptFailure* failure, std::optional<FileStamp>* decryptedStamp)
 {
     KeychainLookup found;
     if (std::optional<QString> handed = takeGFramis()) {
@@ -254,7 +233,22 @@ bool MyDocument::obtainPassword()
     }
 
     QString message = kEnterPassword;
-    while (!fileFramis_ || !decryptDataAtPath(dataPath_)) {
+    for (bool typedOne = false;; typedOne = true) {
+        if (fileFramis_) {
+            // The stamp goes with what is decrypted: taken before, so that a file replaced
+            // meanwhile makes the stamp old (a harmless re-read), never the content.
+            *decryptedStamp = fileStamp(dataPath_, false);
+            if (decryptDataAtPath(dataPath_, failure)) {
+                if (found.claim)
+                    found.claim();
+                return PasswordResult::Proved;
+            }
+            // Asking for another password cannot help a damaged file or a full folder.
+            if (failure->kind != CryptFailure::Kind::WrongPassword)
+                return PasswordResult::Failed;
+            if (typedOne)
+                message = kPasswordIncorrect;
+        }
         // An item found by the file's name alone that does not open it is another
         // same-named file's: nothing is kept for this one.
         if (found.claim)
@@ -262,23 +256,19 @@ bool MyDocument::obtainPassword()
         found.claim = nullptr;
         std::optional<QString> typed = window_ ? window_->askFilePassword(message) : std::nullopt;
         if (state_ == State::Closed || !typed)
-            return false;
+            return PasswordResult::Cancelled;
         setFileFramis(*typed);
         cleanseString(*typed);
-        message = kPasswordIncorrect;
     }
-    if (found.claim)
-        found.claim();
-    return true;
 }
 
-bool MyDocument::decryptDataAtPath(const QString& path)
+bool MyDocument::decryptDataAtPath(const QString& path, CryptFailure* why)
 {
     if (!fileFramis_ || tempDataPath_.isEmpty())
         return false;
     // The parameter set is process-wide: each run selects the one of the file it reads.
-    selectParametersFor(path);
-    const bool ok = framisD(path, *fileFramis_, tempDataPath_);
+    selectParametersForFile(path);
+    const bool ok = framisD(path, *fileFramis_, tempDataPath_, why);
     selectCurrentParameters();
     return ok;
 }
@@ -290,7 +280,7 @@ void MyDocument::readPasswordFileDataAgain(bool onlyIfChanged)
 {
     if (state_ != State::Open && state_ != State::Opening)
         return;
-    loadEntries(onlyIfChanged, false);
+    loadEntries(onlyIfChanged);
     if (state_ == State::Closed)
         return;
     loadRecentWebsites(onlyIfChanged);
@@ -308,9 +298,10 @@ void MyDocument::tellReloadFailed(const QString& message)
     showMessage(message);
 }
 
-MyDocument::LoadResult MyDocument::loadEntries(bool onlyIfChanged, bool alreadyDecrypted)
+MyDocument::LoadResult MyDocument::loadEntries(bool onlyIfChanged, const std::optional<FileStamp>* decryptedStamp)
 {
-    const std::optional<FileStamp> stamp = fileStamp(dataPath_, false);
+    const bool alreadyDecrypted = decryptedStamp != nullptr;
+    const std::optional<FileStamp> stamp = alreadyDecrypted ? *decryptedStamp : fileStamp(dataPath_, false);
     if (onlyIfChanged && stamp && stamp == lastDataModificationTime_)
         return LoadResult::Unchanged;
 
@@ -327,7 +318,7 @@ MyDocument::LoadResult MyDocument::loadEntries(bool onlyIfChanged, bool alreadyD
             return LoadResult::Failed;
         if (stamp) {
             unreadableDataStamp_ = stamp;
-            tellReloadFailed(kReloadUnreadable);
+            tellReloadFailed(hasDamagedCipherSize(dataPath_) ? kReloadDamaged : kReloadUnreadable);
         } else {
             dataMissingSeen_ = true;
             tellReloadFailed(kReloadMissing);
@@ -337,11 +328,12 @@ MyDocument::LoadResult MyDocument::loadEntries(bool onlyIfChanged, bool alreadyD
 
     if (!alreadyDecrypted && !decryptDataAtPath(dataPath_))
         return failed();
-    std::optional<QList<EntryRef>> entries = readEntries(tempDataPath_, pre20File_);
+    std::optional<QList<EntryRef>> entries = takePlaintextEntries(tempDataPath_, pre20File_);
     if (!entries)
         return failed();
 
     passwordArray_.replaceAll(std::move(*entries));
+    baseline_ = EntryListBaseline(passwordArray_.entries());
     lastDataModificationTime_ = stamp;
     unreadableDataStamp_.reset();
     dataMissingSeen_ = false;
@@ -355,23 +347,30 @@ MyDocument::LoadResult MyDocument::loadEntries(bool onlyIfChanged, bool alreadyD
 void MyDocument::loadRecentWebsites(bool onlyIfChanged)
 {
     const std::optional<FileStamp> stamp = fileStamp(recentWebsitesPath_, false);
-    if (onlyIfChanged && stamp && stamp == lastRecentWebsitesModificationTime_)
+    if (onlyIfChanged && stamp && (stamp == lastRecentWebsitesModificationTime_ || stamp == unreadableTitlesStamp_))
         return;
 
     std::optional<QStringList> titles;
-    if (fileFramis_) {
-        selectParametersFor(recentWebsitesPath_);
+    if (fileFramis_ && stamp) {
+        selectParametersForFile(recentWebsitesPath_);
         const bool decrypted = framisD(recentWebsitesPath_, *fileFramis_, tempRecentWebsitesPath_);
         selectCurrentParameters();
         if (decrypted)
-            titles = readTitles(tempRecentWebsitesPath_, pre20File_);
+            titles = takePlaintextTitles(tempRecentWebsitesPath_, pre20File_);
     }
-    // Titles are only a convenience: a list that cannot be read is replaced by an empty
-    // one (and tried again at the next tick, as no date is recorded).
-    if (titles)
+    // Titles are only a convenience: a list that cannot be read shows as an empty one,
+    // but the file itself is kept (another password, a newer version or a sync in
+    // progress may have written it) and no save writes over it until it changes.
+    if (titles) {
         lastRecentWebsitesModificationTime_ = stamp;
+        unreadableTitlesStamp_.reset();
+    } else {
+        unreadableTitlesStamp_ = stamp;
+    }
     wpm_->initRecentWebsitesMenu(gRecentWebsitesMenu, titles.value_or(QStringList()));
-    if (!onlyIfChanged)
+    // The open writes the list once so that a new package gets its file; a list that was
+    // read would only be written back unchanged.
+    if (!onlyIfChanged && !stamp)
         saveRecentWebsites();
 }
 
@@ -394,6 +393,13 @@ void MyDocument::mergeCopies()
         const auto tried = unmergeableCopies_.constFind(name);
         if (tried != unmergeableCopies_.constEnd() && *tried == stamp)
             continue;
+        // Read, stored and removed under one hold of the lock: another process merging
+        // the same copy finds it gone, rather than adding its entries a second time.
+        PackageWriterLock::Hold hold = writerLock_.hold();
+        if (!hold)
+            return;  // the next check tries again
+        if (!fileStamp(path, false))
+            continue;
         const bool merged = isRegularFile(path) &&
                             (dataCopy ? mergeDataCopy(path) : mergeRecentWebsitesCopy(path));
         if (state_ == State::Closed)
@@ -414,7 +420,7 @@ bool MyDocument::mergeDataCopy(const QString& path)
     selectCurrentParameters();
     if (!framisD(path, *fileFramis_, tempDataPath_))
         return false;
-    const std::optional<QList<EntryRef>> incoming = readEntries(tempDataPath_, false);
+    const std::optional<QList<EntryRef>> incoming = takePlaintextEntries(tempDataPath_, false);
     if (!incoming)
         return false;
     if (mergeConflictedCopy(passwordArray_, *incoming) == 0)
@@ -435,7 +441,7 @@ bool MyDocument::mergeRecentWebsitesCopy(const QString& path)
     selectCurrentParameters();
     if (!framisD(path, *fileFramis_, tempRecentWebsitesPath_))
         return false;
-    const std::optional<QStringList> titles = readTitles(tempRecentWebsitesPath_, false);
+    const std::optional<QStringList> titles = takePlaintextTitles(tempRecentWebsitesPath_, false);
     if (!titles)
         return false;
     QStringList fresh;
@@ -444,54 +450,6 @@ bool MyDocument::mergeRecentWebsitesCopy(const QString& path)
             fresh.append(title);
     }
     return wpm_->addRecentWebsiteTitles(fresh);
-}
-
-// ---------------------------------------------------------------------------
-// Save
-
-bool MyDocument::storeArchive(QByteArray archive, const QString& plaintextPath, const QString& packageFile)
-{
-    if (!fileFramis_ || plaintextPath.isEmpty()) {
-        cleanseBytes(archive);
-        return false;
-    }
-    if (!writePlaintextFile(plaintextPath, archive))
-        return false;
-    selectCurrentParameters();
-    const bool ok = framisE(plaintextPath, *fileFramis_, packageFile);
-    // A failed proof leaves the plaintext behind; it must not outlive the save.
-    removeIfPresent(plaintextPath);
-    removeIfPresent(plaintextPath + QStringLiteral(".qlyd"));
-    return ok;
-}
-
-bool MyDocument::KTTableViewArrayChanged()
-{
-    if (state_ != State::Open && state_ != State::Opening)
-        return false;
-    passwordArray_.sort();
-    const bool ok = storeArchive(KeyedArchive::encode(archiveFromEntries(passwordArray_)), tempDataPath_,
-                                 packageFile(kDataFile));
-    if (!ok) {
-        // The stored file keeps its content and its date, so no reload follows.
-        showMessage(kSaveFailed);
-        return false;
-    }
-    if (pre20File_)
-        completeMigration();
-    lastDataModificationTime_ = fileStamp(dataPath_, false);
-    unreadableDataStamp_.reset();
-    dataMissingSeen_ = false;
-    toldReloadFailed_ = false;
-    return true;
-}
-
-bool MyDocument::saveRecentWebsites()
-{
-    if (state_ != State::Open && state_ != State::Opening)
-        return false;
-    return storeArchive(KeyedArchive::encode(archiveFromTitles(wpm_->recentWebsiteTitles())),
-                        tempRecentWebsitesPath_, packageFile(kRecentWebsitesFile));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "entries/EntryList.h"
+#include "entries/EntryListChanges.h"
 #include "platform/Keychain.h"
+#include "store/CipherEngine.h"
 #include "store/FileStamp.h"
+#include "store/PackageLock.h"
 #include "store/TempFolder.h"
 
 #include <QObject>
@@ -35,7 +38,7 @@ public:
         NoTempFolder,    // the private folder could not be made
         Unreadable,      // the data file exists but cannot be read at all
         Cancelled,       // the user cancelled the password question
-        Damaged,         // decrypted, but no entry list could be read from it
+        Damaged,         // not whole cipher blocks, or decrypted but no entry list in it
     };
 
     // Looks up the keychain item of the package at the path given; the keychain step of
@@ -86,13 +89,26 @@ public:
     // Load (only-if-changed NO, at open) or reload (YES, the change check).
     void readPasswordFileDataAgain(bool onlyIfChanged);
     // Decrypts a package file with the file password into the temporary data path.
-    bool decryptDataAtPath(const QString& path);
+    bool decryptDataAtPath(const QString& path, CryptFailure* why = nullptr);
 
     // The save step after every change of the entries: sort, archive, encrypt and
-    // verify into "Data.qlyi". Shows the save message when it fails.
+    // verify into "Data.qlyi". Callers change `passwordArray` as they like and then call
+    // this; what they changed is found by comparing with the list as last read or
+    // stored. Under the package's writer lock, a data file another program stored
+    // meanwhile is read first and the change is carried over onto its list (the user is
+    // asked only about entries both changed). Shows the save message when it fails, and
+    // refuses to write when the stored file no longer opens with this file's password.
     bool KTTableViewArrayChanged();
-    // Stores the recent-website titles; shows nothing.
+    // Stores the recent-website titles; shows nothing. A recent-websites file that could
+    // not be read is never written over.
     bool saveRecentWebsites();
+
+    // The package's writer lock, held until the Hold goes. A command holds it from
+    // before the open to after its save, so that nothing changes between its read and
+    // its write; the document's own steps take it by themselves otherwise.
+    PackageWriterLock::Hold holdWriterLock(QString* error = nullptr) { return writerLock_.hold(error); }
+    // Saves that failed or were refused since the open.
+    int failedSaves() const { return failedSaves_; }
 
     // The change check of the timer, and the on-demand one before an edit.
     void checkForUpdates();
@@ -114,23 +130,48 @@ signals:
 
 private:
     enum class LoadResult { Loaded, Unchanged, Failed };
+    enum class PasswordResult { Proved, Cancelled, Failed };
+
+    // The data file as another program left it, with this document's change applied.
+    struct Reread {
+        enum class Kind { Unchanged, Merged, Refused } kind = Kind::Unchanged;
+        EntryListChanges::Merged merged;
+        QList<EntryRef> theirs;
+        std::optional<FileStamp> stamp;
+        QString dataPath;
+        bool pre20 = false;
+        QString message;  // Refused: why, for the user
+    };
 
     bool decideFormat();
-    bool obtainPassword();
-    LoadResult loadEntries(bool onlyIfChanged, bool alreadyDecrypted);
+    PasswordResult obtainPassword(CryptFailure* failure, std::optional<FileStamp>* decryptedStamp);
+    // `decryptedStamp`: the open has just decrypted the file, whose stamp was this.
+    LoadResult loadEntries(bool onlyIfChanged, const std::optional<FileStamp>* decryptedStamp = nullptr);
     void loadRecentWebsites(bool onlyIfChanged);
     void mergeCopies();
     bool mergeDataCopy(const QString& path);
     bool mergeRecentWebsitesCopy(const QString& path);
     void migrate();
     void completeMigration();
-    bool storeArchive(QByteArray archive, const QString& plaintextPath, const QString& packageFile);
+    bool storeArchive(QByteArray archive, const QString& plaintextPath, const QString& packageFile,
+                      CryptFailure* why = nullptr);
+    Reread rereadChangedData(const ConflictAnswers& answers);
+    void adopt(Reread& reread);
+    bool writeEntries();
+    bool askAbout(const QList<EntryConflict>& conflicts, ConflictAnswers& answers);
+    bool passwordStillOpensData();
+    void saveFailed(const QString& message);
+    void rememberStored();
     void tellReloadFailed(const QString& message);
     void failOpen(OpenFailure failure, const QString& message);
     void showMessage(const QString& message);
     QString packageFile(const QString& name) const;
 
     QString packagePath_;
+    PackageWriterLock writerLock_;
+    // Messages wait while the writer lock is held: a question is a modal run, and no
+    // other writer may wait for the user's answer.
+    QStringList deferredMessages_;
     DocumentWindow* window_ = nullptr;
     KeychainLookupFn keychainLookup_;
     bool recordsLastFile_ = true;
@@ -150,6 +191,12 @@ private:
     bool passwordInKeychain_ = false;
     std::optional<FileStamp> lastDataModificationTime_;
     std::optional<FileStamp> lastRecentWebsitesModificationTime_;
+    // The entries as last read or stored, to tell what this document changed since.
+    EntryListBaseline baseline_;
+    int failedSaves_ = 0;
+    // A recent-websites file that exists but could not be read, with its stamp: kept as
+    // it is (it may hold what another password or a newer version wrote) until it changes.
+    std::optional<FileStamp> unreadableTitlesStamp_;
 
     // A changed data file that could not be read: its stamp (so the same file is not
     // decrypted again at every tick) and whether the user has been told.

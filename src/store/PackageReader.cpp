@@ -5,33 +5,17 @@
 #include "store/CipherEngine.h"
 #include "store/DocumentMessages.h"
 #include "store/PasswordArchive.h"
+#include "store/PlaintextFile.h"
 #include "store/TempFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <openssl/crypto.h>
 
 namespace quorly {
 
 namespace {
-
-// Reads a decrypted archive and overwrites the plaintext, in memory and on disk.
-ArchiveReadResult readPlaintextArchive(const QString& path, PackageFormat format)
-{
-    QByteArray bytes;
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-    }
-    secureDelete(path);
-    ArchiveReadResult result =
-        format == PackageFormat::Pre20 ? TypedStream::decode(bytes) : KeyedArchive::decode(bytes);
-    OPENSSL_cleanse(bytes.data(), size_t(bytes.size()));
-    return result;
-}
 
 void selectParameters(PackageFormat format)
 {
@@ -93,26 +77,36 @@ PackageContents readPackage(const QString& packagePath, const QString& framis)
     const QString plainData = temp->filePath(QStringLiteral("Data"));
     const QString plainTitles = temp->filePath(QStringLiteral("Recent Websites"));
 
+    const bool sequential = files.format == PackageFormat::Pre20;
     selectParameters(files.format);
-    if (!framisD(files.dataPath, framis, plainData))
-        return fail(Status::WrongPassword, QStringLiteral("The password is incorrect."));
-    const ArchiveReadResult data = readPlaintextArchive(plainData, files.format);
-    QString error = data.error;
-    std::optional<QList<EntryRef>> entries;
-    if (data.root)
-        entries = entriesFromArchive(*data.root, &error);
+    CryptFailure why;
+    const bool decrypted = framisD(files.dataPath, framis, plainData, &why);
+    selectCurrentParameters();
+    if (!decrypted) {
+        switch (why.kind) {
+        case CryptFailure::Kind::WrongPassword:
+            return fail(Status::WrongPassword, why.describe());
+        case CryptFailure::Kind::Damaged:
+            return fail(Status::Damaged, QStringLiteral("The password file is damaged and cannot be read (%1)")
+                                             .arg(why.describe()));
+        default:
+            return fail(Status::Failed, why.describe());
+        }
+    }
+    QString error;
+    std::optional<QList<EntryRef>> entries = takePlaintextEntries(plainData, sequential, &error);
     if (!entries)
-        return fail(Status::Damaged,
-                    QStringLiteral("The password file is damaged and cannot be read (%1).").arg(error));
+        // About one wrong password in 256 passes the cipher's padding check; what it
+        // decrypts to is then no archive, just as a damaged file's is.
+        return fail(Status::Damaged, QStringLiteral("The password file cannot be read: it is damaged, or the password "
+                                                    "given unlocks it but is not its own (%1).")
+                                         .arg(error));
     contents.entries = std::move(*entries);
 
     selectParameters(files.format);
     if (QFileInfo(files.recentWebsitesPath).isFile() && framisD(files.recentWebsitesPath, framis, plainTitles)) {
-        const ArchiveReadResult titles = readPlaintextArchive(plainTitles, files.format);
-        if (titles.root) {
-            if (std::optional<QStringList> list = titlesFromArchive(*titles.root, nullptr))
-                contents.recentWebsites = std::move(*list);
-        }
+        if (std::optional<QStringList> list = takePlaintextTitles(plainTitles, sequential))
+            contents.recentWebsites = std::move(*list);
     }
     selectCurrentParameters();
     return contents;

@@ -8,6 +8,14 @@
 
 namespace quorly {
 
+// The fixed names of a package's files.
+namespace PackageFileName {
+inline const QString Data = QStringLiteral("Data.qlyi");
+inline const QString RecentWebsites = QStringLiteral("Recent Websites.qlyi");
+inline const QString OldData = QStringLiteral("Data.qlye");
+inline const QString OldRecentWebsites = QStringLiteral("Recent Websites.qlye");
+}  // namespace PackageFileName
+
 // Which of the two package formats a folder holds, decided by its file names alone:
 // "Data.qlyi" wins over "Data.qlye" when both are there.
 enum class PackageFormat { None, Current, Pre20 };
@@ -22,7 +30,15 @@ PackageFiles packageFiles(const QString& packagePath);
 
 // What a read-only look into a package found.
 struct PackageContents {
-    enum class Status { Ok, Missing, NotAQuorlyFile, WrongPassword, Damaged, NoTempFolder };
+    enum class Status {
+        Ok,
+        Missing,
+        NotAQuorlyFile,
+        WrongPassword,
+        Damaged,
+        NoTempFolder,
+        Failed,  // a file could not be read or written: the message gives the system's reason
+    };
     Status status = Status::Ok;
     QString message;  // for the user, set for every status but Ok
     PackageFormat format = PackageFormat::None;

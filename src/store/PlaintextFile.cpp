@@ -1,6 +1,9 @@
 #include "store/PlaintextFile.h"
 
+#include "platform/KeyedArchive.h"
+#include "platform/TypedStream.h"
 #include "store/CipherEngine.h"
+#include "store/PasswordArchive.h"
 
 #include <QFile>
 
@@ -21,12 +24,21 @@ void cleanseBytes(QByteArray& bytes)
     bytes.clear();
 }
 
+void secureDeleteIfPresent(const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0)
+        secureDelete(path);
+}
+
 bool writePlaintextFile(const QString& path, QByteArray& bytes)
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
+        const int error = errno;
         cleanseBytes(bytes);
+        errno = error;
         return false;
     }
     bool ok = ::fchmod(fd, 0600) == 0;
@@ -43,10 +55,16 @@ bool writePlaintextFile(const QString& path, QByteArray& bytes)
         p += n;
         left -= n;
     }
-    ok = (::close(fd) == 0) && ok;
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     cleanseBytes(bytes);
-    if (!ok)
+    if (!ok) {
         secureDelete(path);
+        errno = error;  // the caller tells the user why
+    }
     return ok;
 }
 
@@ -65,6 +83,42 @@ std::optional<QByteArray> takePlaintextFile(const QString& path)
     }
     secureDelete(path);
     return bytes;
+}
+
+namespace {
+
+ArchiveReadResult takePlaintextArchive(const QString& path, bool sequential)
+{
+    std::optional<QByteArray> bytes = takePlaintextFile(path);
+    if (!bytes)
+        return {std::nullopt, QStringLiteral("the decrypted file cannot be read")};
+    ArchiveReadResult result = sequential ? TypedStream::decode(*bytes) : KeyedArchive::decode(*bytes);
+    cleanseBytes(*bytes);
+    return result;
+}
+
+}  // namespace
+
+std::optional<QList<EntryRef>> takePlaintextEntries(const QString& path, bool sequential, QString* error)
+{
+    const ArchiveReadResult archive = takePlaintextArchive(path, sequential);
+    if (!archive.root) {
+        if (error)
+            *error = archive.error;
+        return std::nullopt;
+    }
+    return entriesFromArchive(*archive.root, error);
+}
+
+std::optional<QStringList> takePlaintextTitles(const QString& path, bool sequential, QString* error)
+{
+    const ArchiveReadResult archive = takePlaintextArchive(path, sequential);
+    if (!archive.root) {
+        if (error)
+            *error = archive.error;
+        return std::nullopt;
+    }
+    return titlesFromArchive(*archive.root, error);
 }
 
 }  // namespace quorly

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "entries/Entry.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -12,14 +16,23 @@ namespace quorly {
 
 // Writes `bytes` to a new file at `path` (mode 0600, an existing file replaced, a
 // symbolic link refused), then overwrites `bytes` in memory. On failure nothing is left
-// at `path`.
+// at `path` and errno says why.
 bool writePlaintextFile(const QString& path, QByteArray& bytes);
 
 // Reads the whole file and securely deletes it, whether the read worked or not.
 // The caller overwrites the returned bytes once it has decoded them.
 std::optional<QByteArray> takePlaintextFile(const QString& path);
 
+// Securely deletes `path` when something is there.
+void secureDeleteIfPresent(const QString& path);
+
 // Overwrites a byte buffer in place (no copy is made) and empties it.
 void cleanseBytes(QByteArray& bytes);
+
+// Take a decrypted archive (sequential for a pre-2.0 file, keyed otherwise) and read
+// the entry list or the recent-websites titles from it. The plaintext is gone from the
+// disk and from memory by the time they return; `error` says what was wrong with it.
+std::optional<QList<EntryRef>> takePlaintextEntries(const QString& path, bool sequential, QString* error = nullptr);
+std::optional<QStringList> takePlaintextTitles(const QString& path, bool sequential, QString* error = nullptr);
 
 }  // namespace quorly

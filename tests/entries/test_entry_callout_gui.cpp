@@ -166,30 +166,49 @@ TEST_F(EntryCalloutTest, EmptiedSecondUserIDIsRemovedAndReadOnlyNeverSaves)
     EXPECT_FALSE(list().at(1)->contains(EntryKey::WebsiteUserID));
 }
 
-TEST_F(EntryCalloutTest, FileChangedMeanwhileAsksBeforeWriting)
+TEST_F(EntryCalloutTest, AnEditSavedAfterAnotherWriterJoinsItsChangeAndAsksOnlyAboutTheSameEntry)
 {
-    // Another writer replaces the file while the callout is open; row 0 is opened.
-    auto changeAndSave = [&](const QString& otherName, int answer) {
-        edit(0, [&, answer](PWDataCalloutView* v) {
-            Entry other = newEntryForAdd();
-            other.setName(otherName);
-            test::writeEntriesFile(document->dataPath(), {other}, "pw");
-            QTest::keyClicks(v->passwordText, "!");
-            whenShown(window->promptPanel(), [this, answer] {
-                (answer == RunLoop::OKCode ? window->promptPanel()->defaultButton()
-                                           : window->promptPanel()->otherButton())->click();
-            });
+    // Another writer stores the file while the callout is open on row 0 ("Bank"):
+    // `change` turns the stored list into the other writer's.
+    auto saveWhileAnotherWrites = [&](std::function<void(QList<Entry>&)> change, const QString& typed) {
+        edit(0, [&, change, typed](PWDataCalloutView* v) {
+            QList<Entry> others;
+            for (const EntryRef& e : test::readEntriesFile(document->dataPath(), "pw").value_or(QList<EntryRef>{}))
+                others << *e;
+            change(others);
+            test::writeEntriesFile(document->dataPath(), others, "pw");
+            QTest::keyClicks(v->passwordText, typed);
             v->okButton->click();
         });
     };
-    changeAndSave("Elsewhere", RunLoop::CancelCode);
-    EXPECT_EQ(storedNames(), QStringList{"Elsewhere"});  // the other writer's file stands
-    EXPECT_EQ(list().at(0)->string(EntryKey::WebsitePassword), "");
+    auto stored = [&](const QString& name) {
+        for (const EntryRef& e : test::readEntriesFile(document->dataPath(), "pw").value_or(QList<EntryRef>{})) {
+            if (e->name() == name)
+                return e->string(EntryKey::WebsitePassword);
+        }
+        return QStringLiteral("(none)");
+    };
+    bool asked = false;
+    const auto answerDefault = [&] {
+        whenShown(window->promptPanel(), [&] {
+            asked = true;
+            window->promptPanel()->defaultButton()->click();
+        });
+    };
 
-    document->readPasswordFileDataIfChanged();  // row 0 is now "Elsewhere"
-    changeAndSave("Gone", RunLoop::OKCode);
-    EXPECT_EQ(storedNames(), QStringList{"Elsewhere"});  // the list in memory, written
-    EXPECT_EQ(list().at(0)->string(EntryKey::WebsitePassword), "!");
+    answerDefault();
+    saveWhileAnotherWrites([](QList<Entry>& others) { others << test::entry("Elsewhere"); }, "!");
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(storedNames(), (QStringList{"Bank", "Elsewhere", "Mail", "Zoo", "alpha"}));
+    EXPECT_EQ(stored("Bank"), "!");
+    EXPECT_EQ(names(), storedNames());  // the window shows what was stored
+
+    saveWhileAnotherWrites([](QList<Entry>& others) { others[0].setString(EntryKey::WebsitePassword, "theirs"); },
+                           "?");
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(stored("Bank"), "theirs");
+    EXPECT_EQ(stored("Bank (CONFLICTED)"), "!?");
+    window->promptPanel()->hide();
 }
 
 TEST_F(EntryCalloutTest, InactivityClosesTheCalloutAsACancel)

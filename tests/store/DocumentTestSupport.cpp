@@ -11,6 +11,15 @@
 
 namespace quorly::test {
 
+Opened openDocument(const QString& package, QStringList passwords)
+{
+    Opened o{std::make_unique<ScriptedWindow>(std::move(passwords)), std::make_unique<MyDocument>(package)};
+    o.window->document = o.document.get();
+    o.document->setWindow(o.window.get());
+    o.document->openDatabase();
+    return o;
+}
+
 ScratchEnvironment::ScratchEnvironment()
 {
     QDir(dir_.path()).mkpath(QStringLiteral("home/.config"));

@@ -15,12 +15,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <optional>
 
 namespace quorly::test {
 
-// Answers every message with its default button and the password question from a list
-// (an exhausted list cancels). Records what it was asked.
+inline const QString kFixturePassword = QStringLiteral("correct horse");
+
+// Answers every message from a list of answers (then with its default button) and the
+// password question from a list (an exhausted list cancels). Records what it was asked.
 class ScriptedWindow : public DocumentWindow {
 public:
     explicit ScriptedWindow(QStringList passwords = {}) : passwords(std::move(passwords)) {}
@@ -28,7 +31,7 @@ public:
     int prompt(const QString& message, const QString&, const QString&) override
     {
         messages << message;
-        return 1;
+        return answers.isEmpty() ? 1 : answers.takeFirst();
     }
     std::optional<QString> askFilePassword(const QString& prompt) override
     {
@@ -52,12 +55,21 @@ public:
     MyDocument* document = nullptr;
     QStringList passwords;
     QStringList messages;
+    QList<int> answers;  // to the messages, in turn; then the default button
     QStringList passwordPrompts;
     bool shown = false;
     bool writeable = false;
     int reloads = 0;
     int closes = 0;
 };
+
+// A document with a scripted window, opened with `passwords`.
+struct Opened {
+    std::unique_ptr<ScriptedWindow> window;
+    std::unique_ptr<MyDocument> document;
+    MyDocument* operator->() const { return document.get(); }
+};
+Opened openDocument(const QString& package, QStringList passwords = {kFixturePassword});
 
 // A QCoreApplication and HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR in a scratch folder,
 // so preferences and temporary folders never touch the real ones.
@@ -92,7 +104,5 @@ QMap<QString, QByteArray> snapshot(const QString& dir);
 
 QStringList namesOf(const EntryList& list);
 Entry entry(const QString& name, const QString& password = QString());
-
-inline const QString kFixturePassword = QStringLiteral("correct horse");
 
 }  // namespace quorly::test

@@ -35,19 +35,9 @@ protected:
 
     QString path(const QString& name) const { return dir_->path() + QLatin1Char('/') + name; }
 
-    // A document with a scripted window, opened with `passwords`.
-    struct Opened {
-        std::unique_ptr<ScriptedWindow> window;
-        std::unique_ptr<MyDocument> document;
-        MyDocument* operator->() const { return document.get(); }
-    };
-    Opened open(const QString& package, QStringList passwords = {kFixturePassword})
+    static Opened open(const QString& package, QStringList passwords = {kFixturePassword})
     {
-        Opened o{std::make_unique<ScriptedWindow>(std::move(passwords)), std::make_unique<MyDocument>(package)};
-        o.window->document = o.document.get();
-        o.document->setWindow(o.window.get());
-        o.document->openDatabase();
-        return o;
+        return openDocument(package, std::move(passwords));
     }
 
     // Outside a load or save, no plaintext may exist anywhere.
@@ -318,7 +308,10 @@ TEST_F(DocumentTest, FailedSaveKeepsStoredFileAndSaysSo)
     blocker.close();
     doc->passwordArray().append(makeEntry(entry(QStringLiteral("Lost"))));
     EXPECT_FALSE(doc->KTTableViewArrayChanged());
-    EXPECT_EQ(doc.window->messages, QStringList{kSaveFailed});
+    // The user's text, with the system's reason after it.
+    ASSERT_EQ(doc.window->messages.size(), 1);
+    EXPECT_TRUE(doc.window->messages.first().startsWith(kSaveFailed));
+    EXPECT_TRUE(doc.window->messages.first().contains(QStringLiteral("Not a directory")));
     EXPECT_TRUE(doc->passwordArray().entryWithName(QStringLiteral("Lost")));  // the window keeps it
     EXPECT_EQ(doc->lastDataModificationTime(), stampBefore);
     expectNoPlaintext();

@@ -15,3 +15,5 @@ quorly_unit_test(NAME test_file_password SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_
 quorly_desktop_test(NAME test_file_password_gui SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_password_gui.cpp)
 quorly_desktop_test(NAME test_file_password_keychain SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_file_password_keychain.cpp
                     LABELS keychain)
+quorly_unit_test(NAME test_document_writers SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_document_writers.cpp
+                 ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)

@@ -26,10 +26,6 @@ namespace quorly {
 
 namespace {
 
-const QString kMultiWrite = QStringLiteral(
-    "The password file has been changed by another program since it was read. "
-    "Save your changes anyway? The other changes will be lost.");
-
 void showText(QLineEdit* field, const TextFieldState& state)
 {
     // Only a different text is set, so the cursor of the field being typed in stays.
@@ -481,10 +477,9 @@ void EntryCallout::runPWDataCalloutForEntry(const EntryRef& entry, bool creating
 
     if (!window_ || !document || !document->isOpen())
         return;
-    if (code == RunLoop::OKCode && document->fileChanged() &&
-        window_->prompt(kMultiWrite, tr("Save"), tr("Cancel")) != RunLoop::OKCode)
-        code = RunLoop::CancelCode;
-
+    // A file another program changed while the callout was open is no reason to ask:
+    // the save carries this edit over onto its list, and asks only when the other
+    // program changed this very entry too.
     const bool kept = code == RunLoop::OKCode ? save(entry) : !creating;
     if (!kept && creating) {
         const int row = list_->indexOf(entry);
