@@ -2,6 +2,7 @@
 
 #include "platform/KeyedArchive.h"
 #include "store/CipherEngine.h"
+#include "store/PackageLock.h"
 #include "store/PackageReader.h"
 #include "store/PlaintextFile.h"
 #include "store/TempFolder.h"
@@ -12,6 +13,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace quorly {
 
@@ -29,21 +33,14 @@ QByteArray nativePath(const QString& path)
     return QFile::encodeName(path);
 }
 
-// The re-encrypted files wait beside the stored ones under hidden names. They must
-// never begin with "Data " or "Recent Websites ": the open sequence would take such
-// items for copies to merge.
-QString stagedPath(const QString& package, const QString& name)
-{
-    return package + QLatin1String("/.") + name + QLatin1String(".passwd");
-}
-
 // Decrypts `cipherFile` into `plainPath` and proves that the result is a keyed archive.
 // A wrong password slips past the cipher's padding check now and then; re-encrypting
 // what it yielded would destroy the file for good. On failure no plaintext is left.
-bool decryptsToArchive(const QString& cipherFile, const QString& framis, const QString& plainPath)
+bool decryptsToArchive(const QString& cipherFile, const QString& framis, const QString& plainPath,
+                       CryptFailure* why = nullptr)
 {
     selectCurrentParameters();
-    if (!framisD(cipherFile, framis, plainPath))
+    if (!framisD(cipherFile, framis, plainPath, why))
         return false;
     QByteArray bytes;
     {
@@ -74,6 +71,14 @@ bool changeFilePassword(const QString& packagePath, const QString& oldFramis, co
     if (!packageInfo.isDir())
         return fail(error, QStringLiteral("%1: no such password file.").arg(packagePath));
     const QString package = packageInfo.absoluteFilePath();
+
+    // Held from the first read to the last rename: a save of another process either
+    // comes before (and is re-encrypted here) or after (and finds the new password).
+    QString lockError;
+    const std::optional<PackageLock> lock = PackageLock::acquire(package, &lockError);
+    if (!lock)
+        return fail(error, lockError + notChanged);
+
     const PackageFiles files = packageFiles(package);
     if (files.format == PackageFormat::None)
         return fail(error, QStringLiteral("%1: This is not a Quorly file.").arg(packagePath));
@@ -88,21 +93,15 @@ bool changeFilePassword(const QString& packagePath, const QString& oldFramis, co
     std::optional<TempFolder> temp = TempFolder::create(&folderError);
     if (!temp)
         return fail(error, folderError + notChanged);
-
-    const QString stagedData = stagedPath(package, QStringLiteral("Data.qlyi"));
-    const QString stagedRecent = stagedPath(package, QStringLiteral("Recent Websites.qlyi"));
-    // Ciphertext only: whatever an interrupted change left behind can simply go.
-    const auto dropStaged = [&] {
-        ::unlink(nativePath(stagedData).constData());
-        ::unlink(nativePath(stagedRecent).constData());
-    };
-    dropStaged();
-
     const QString plainData = temp->filePath(QStringLiteral("Data"));
     const QString plainRecent = temp->filePath(QStringLiteral("Recent Websites"));
 
-    if (!decryptsToArchive(files.dataPath, oldFramis, plainData))
-        return fail(error, QStringLiteral("CURRENT PASSWORD INCORRECT.") + notChanged);
+    CryptFailure why;
+    if (!decryptsToArchive(files.dataPath, oldFramis, plainData, &why)) {
+        if (why.kind == CryptFailure::Kind::WrongPassword || why.kind == CryptFailure::Kind::None)
+            return fail(error, QStringLiteral("CURRENT PASSWORD INCORRECT.") + notChanged);
+        return fail(error, why.describe() + notChanged);
+    }
 
     bool recentToChange = false;
     if (QFileInfo(files.recentWebsitesPath).isFile()) {
@@ -121,17 +120,25 @@ bool changeFilePassword(const QString& packagePath, const QString& oldFramis, co
     }
 
     // Everything that can fail for lack of space or rights happens before a stored file
-    // is touched: both new ciphertexts are written and proved beside the stored ones.
+    // is touched: both new ciphertexts are written and proved beside the stored ones,
+    // under names no other run shares.
     selectCurrentParameters();
-    if (recentToChange && !framisE(plainRecent, newFramis, stagedRecent)) {
-        dropStaged();
-        return fail(error, QStringLiteral("The re-encrypted files could not be written into %1.").arg(packagePath)
-                               + notChanged);
+    std::optional<QString> stagedRecent;
+    if (recentToChange) {
+        stagedRecent = framisEStaged(plainRecent, newFramis, files.recentWebsitesPath, &why);
+        if (!stagedRecent)
+            return fail(error, why.describe() + notChanged);
     }
-    if (!framisE(plainData, newFramis, stagedData)) {
+    const std::optional<QString> stagedData = framisEStaged(plainData, newFramis, files.dataPath, &why);
+    const auto dropStaged = [&] {
+        for (const std::optional<QString>& staged : {stagedRecent, stagedData}) {
+            if (staged)
+                ::unlink(nativePath(*staged).constData());
+        }
+    };
+    if (!stagedData) {
         dropStaged();
-        return fail(error, QStringLiteral("The re-encrypted files could not be written into %1.").arg(packagePath)
-                               + notChanged);
+        return fail(error, why.describe() + notChanged);
     }
 
     // Two renames cannot be made one, so the order decides what a crash between them
@@ -140,18 +147,22 @@ bool changeFilePassword(const QString& packagePath, const QString& oldFramis, co
     // the change is complete it stays under the password the user had, which is the one
     // they will try when no success was reported. Only the recent-websites list can then
     // be out of step, and repeating the same change finishes the job (see above).
-    if (recentToChange && ::rename(nativePath(stagedRecent).constData(),
-                                   nativePath(files.recentWebsitesPath).constData()) != 0) {
+    if (stagedRecent &&
+        ::rename(nativePath(*stagedRecent).constData(), nativePath(files.recentWebsitesPath).constData()) != 0) {
+        const int reason = errno;
         dropStaged();
-        return fail(error, QStringLiteral("The re-encrypted files could not be stored in %1.").arg(packagePath)
+        return fail(error, QStringLiteral("The re-encrypted files could not be stored in %1: %2.")
+                                   .arg(packagePath, QString::fromLocal8Bit(std::strerror(reason)))
                                + notChanged);
     }
-    if (::rename(nativePath(stagedData).constData(), nativePath(files.dataPath).constData()) != 0) {
+    if (::rename(nativePath(*stagedData).constData(), nativePath(files.dataPath).constData()) != 0) {
+        const int reason = errno;
         dropStaged();
         syncFolder(package);
-        return fail(error, QStringLiteral("The data file of %1 could not be replaced; it still opens with the current"
-                                          " password. Change the password again with the same passwords to finish.")
-                               .arg(packagePath));
+        return fail(error, QStringLiteral("The data file of %1 could not be replaced (%2); it still opens with the "
+                                          "current password. Change the password again with the same passwords to "
+                                          "finish.")
+                               .arg(packagePath, QString::fromLocal8Bit(std::strerror(reason))));
     }
     syncFolder(package);
     return true;
