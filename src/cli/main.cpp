@@ -1,6 +1,8 @@
 // quorly-cli: the password files of Quorly from a terminal or a script.
 #include "cli/Cli.h"
 
+#include "platform/ProcessProtection.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -33,6 +35,7 @@ void printHelp(const QList<Command>& commands)
 
 int main(int argc, char** argv)
 {
+    quorly::protectProcessSecrets();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Quorly"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorly"));

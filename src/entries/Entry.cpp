@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <openssl/crypto.h>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -11,6 +13,15 @@ namespace quorly {
 namespace {
 
 bool isSpace(QChar c) { return c.isSpace(); }
+
+// Overwrites a text value that nothing else holds. A shared one (another copy of the
+// entry, the editor's, a literal) is left alone: its last holder wipes it.
+void cleanseIfSole(EntryValue& value)
+{
+    QString* text = std::get_if<QString>(&value);
+    if (text && !text->isEmpty() && text->isDetached())
+        OPENSSL_cleanse(text->data(), size_t(text->size()) * sizeof(QChar));
+}
 
 // Index of the first character after leading white space and an optional sign.
 qsizetype skipSpaceAndSign(const QString& s, bool* negative)
@@ -250,10 +261,22 @@ double Entry::real(const QString& key) const
         *v);
 }
 
+Entry::~Entry()
+{
+    // Copies of an entry share one list of items until one of them changes: the items
+    // are this entry's own only when no other copy holds the list.
+    if (!items_.isDetached())
+        return;
+    for (Item& item : items_)
+        cleanseIfSole(item.second);
+}
+
 void Entry::set(const QString& key, const EntryValue& value)
 {
     for (Item& item : items_) {
         if (item.first == key) {
+            if (&item.second != &value)
+                cleanseIfSole(item.second);
             item.second = value;
             return;
         }
@@ -265,6 +288,7 @@ void Entry::remove(const QString& key)
 {
     for (qsizetype i = 0; i < items_.size(); ++i) {
         if (items_.at(i).first == key) {
+            cleanseIfSole(items_[i].second);
             items_.removeAt(i);
             return;
         }

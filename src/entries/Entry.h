@@ -49,6 +49,13 @@ public:
     using Item = QPair<QString, EntryValue>;
 
     Entry() = default;
+    Entry(const Entry&) = default;
+    Entry(Entry&&) noexcept = default;
+    Entry& operator=(const Entry&) = default;
+    Entry& operator=(Entry&&) noexcept = default;
+    // Texts no one else holds (a password read from a file, the last copy of a changed
+    // value) are overwritten before their memory goes back.
+    ~Entry();
 
     bool contains(const QString& key) const;
     std::optional<EntryValue> value(const QString& key) const;

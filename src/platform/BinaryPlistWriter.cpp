@@ -7,7 +7,11 @@ namespace quorly::BinaryPlist {
 
 namespace {
 
-void appendBigEndian(std::string& out, uint64_t value, int bytes)
+// The archive holds every password of the file: its buffers are wiped as they are
+// outgrown and when they go.
+using Bytes = Writer::Bytes;
+
+void appendBigEndian(Bytes& out, uint64_t value, int bytes)
 {
     char buffer[8];
     for (int i = bytes - 1; i >= 0; --i) {
@@ -35,7 +39,7 @@ int log2Of(int bytes)
 
 // Values from 2^63 up are stored in 8 bytes, which readers take as negative
 // two's-complement numbers: the way signed values are kept in this format.
-void appendInteger(std::string& out, uint64_t value)
+void appendInteger(Bytes& out, uint64_t value)
 {
     const int bytes = bytesFor(value);
     out.push_back(static_cast<char>(0x10 | log2Of(bytes)));
@@ -43,7 +47,7 @@ void appendInteger(std::string& out, uint64_t value)
 }
 
 // The marker of a sized object: the count in its low nibble, or 0xF and an integer.
-void appendMarker(std::string& out, unsigned kind, uint64_t count)
+void appendMarker(Bytes& out, unsigned kind, uint64_t count)
 {
     if (count < 15) {
         out.push_back(static_cast<char>(kind | count));
@@ -54,6 +58,12 @@ void appendMarker(std::string& out, unsigned kind, uint64_t count)
 }
 
 }  // namespace
+
+Writer::~Writer()
+{
+    // Short texts live inside the string object itself, where no allocator sees them.
+    crypto::cleanse(bytes_.data(), bytes_.capacity());
+}
 
 uint64_t Writer::scalar(std::size_t begin)
 {
@@ -182,7 +192,7 @@ QByteArray Writer::finish(uint64_t top) const
 {
     const uint64_t count = objects_.size();
     const int refSize = bytesFor(count == 0 ? 0 : count - 1);
-    std::string out = "bplist00";
+    Bytes out = "bplist00";
     out.reserve(8 + bytes_.size() + refs_.size() * std::size_t(refSize) + count * 9 + 32);
     std::vector<uint64_t> offsets;
     offsets.reserve(count);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Crypto.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -19,6 +21,13 @@ namespace quorly::BinaryPlist {
 // references are written once and shared.
 class Writer {
 public:
+    using Bytes = std::basic_string<char, std::char_traits<char>, crypto::CleansingAllocator<char>>;
+
+    Writer() = default;
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+    ~Writer();
+
     uint64_t string(const QString& text);
     // A text the caller knows is never written again, through either call: it is not
     // entered for sharing, which saves the hashing of every stored text.
@@ -46,7 +55,7 @@ private:
     uint64_t appendString(const QString& text);
 
     std::vector<Object> objects_;
-    std::string bytes_;
+    Bytes bytes_;
     std::vector<uint64_t> refs_;
     QHash<QString, uint64_t> strings_;
     std::unordered_map<uint64_t, uint64_t> integers_;

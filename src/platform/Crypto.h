@@ -22,6 +22,25 @@ void cleanse(void* data, std::size_t length);
 // QByteArray would be copied on write and the original left behind).
 void cleanse(QByteArray& bytes);
 
+// An allocator that wipes memory before handing it back, for containers that hold
+// secrets and grow: the buffers a growing container leaves behind are wiped as well.
+template <typename T>
+struct CleansingAllocator {
+    using value_type = T;
+    CleansingAllocator() = default;
+    template <typename U>
+    CleansingAllocator(const CleansingAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+    void deallocate(T* p, std::size_t n) noexcept
+    {
+        cleanse(p, n * sizeof(T));
+        std::allocator<T>().deallocate(p, n);
+    }
+    template <typename U>
+    bool operator==(const CleansingAllocator<U>&) const noexcept { return true; }
+};
+
 // A fixed-size, zero-initialised heap buffer that is wiped when it goes away. It never
 // grows, so no stale copy of a secret is left behind by a reallocation.
 class SecureBytes {

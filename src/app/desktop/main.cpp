@@ -6,6 +6,7 @@
 #include "platform/CrashHandler.h"
 #include "platform/Diagnostics.h"
 #include "platform/Keychain.h"
+#include "platform/ProcessProtection.h"
 #include "platform/RunLoop.h"
 #include "platform/desktop/SecretServiceKeychain.h"
 
@@ -130,6 +131,7 @@ bool asksOnlyForText(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    protectProcessSecrets();
     // The images and icons live in the desktop library, a static one: their resource
     // table has to be asked for by name to be linked in.
     Q_INIT_RESOURCE(resources);
