@@ -1,14 +1,15 @@
 #include "cli/Cli.h"
 
+#include "platform/Crypto.h"
+
 #include <QTextStream>
 
-#include <openssl/crypto.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <iostream>
-#include <string>
+#include <algorithm>
+#include <cerrno>
+#include <vector>
 
 namespace quorly::cli {
 
@@ -16,17 +17,58 @@ namespace {
 
 const QString kPasswordStdin = QStringLiteral("--password-stdin");
 
+// Standard input, line by line, read straight from the descriptor: stdio or iostreams
+// would keep the passwords in a buffer of their own that nobody wipes. What was read
+// beyond a line waits in a buffer that is wiped as it is consumed and when it goes.
+class StdinLines {
+public:
+    std::optional<QString> next()
+    {
+        for (;;) {
+            const auto newline = std::find(pending_.begin(), pending_.end(), '\n');
+            if (newline != pending_.end())
+                return take(std::size_t(newline - pending_.begin()), 1);
+            if (ended_ && pending_.empty())
+                return std::nullopt;
+            if (ended_)
+                return take(pending_.size(), 0);
+            char chunk[4096];
+            const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ended_ = true;
+                continue;
+            }
+            pending_.insert(pending_.end(), chunk, chunk + n);
+            crypto::cleanse(chunk, sizeof chunk);
+        }
+    }
+
+private:
+    // The first `length` bytes as text (a CR before the line end dropped), then
+    // `length + skip` bytes are removed and the space they leave is wiped.
+    QString take(std::size_t length, std::size_t skip)
+    {
+        std::size_t textLength = length;
+        if (textLength > 0 && pending_[textLength - 1] == '\r')
+            --textLength;
+        QString text = QString::fromUtf8(pending_.data(), qsizetype(textLength));
+        const std::size_t before = pending_.size();
+        pending_.erase(pending_.begin(), pending_.begin() + std::ptrdiff_t(length + skip));
+        crypto::cleanse(pending_.data() + pending_.size(), before - pending_.size());
+        return text;
+    }
+
+    std::vector<char, crypto::CleansingAllocator<char>> pending_;
+    bool ended_ = false;
+};
+
 // One line of standard input without its line ending; nullopt at end of input.
 std::optional<QString> readStdinLine()
 {
-    std::string line;
-    if (!std::getline(std::cin, line))
-        return std::nullopt;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
-    OPENSSL_cleanse(line.data(), line.size());
-    return text;
+    static StdinLines lines;
+    return lines.next();
 }
 
 }  // namespace

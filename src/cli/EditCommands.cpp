@@ -19,8 +19,6 @@ namespace quorly::cli {
 
 namespace {
 
-const QString& kSaveFailed = DocumentMessages::SaveFailed;
-
 // The document's window on a terminal: messages go to stderr and are answered with
 // their default button; the password question is answered once with the password the
 // user gave, and a second question (the first answer was wrong) is cancelled.
@@ -36,8 +34,6 @@ public:
     int prompt(const QString& message, const QString&, const QString&) override
     {
         printError(message);
-        if (message == kSaveFailed)
-            saveFailed = true;
         return 1;
     }
     std::optional<QString> askFilePassword(const QString&) override
@@ -59,7 +55,6 @@ public:
     }
 
     MyDocument* document = nullptr;
-    bool saveFailed = false;
 
 private:
     std::optional<QString> framis_;
@@ -80,9 +75,13 @@ int exitForOpenFailure(MyDocument::OpenFailure failure)
 }
 
 // Opens the package of the first positional argument, runs `change` on the open
-// document and closes it. Any failed save on the way makes the command fail.
+// document and closes it. Any failed save on the way makes the command fail. The
+// package's writer lock is held from before the open to after the save, so the change
+// is made to the list as it is stored, and no other writer comes between.
+// `readMore` reads what else the command takes from standard input, after the file
+// password and before the lock: nobody waits for the lock while a user types.
 int withDocument(const Arguments& args, const std::function<int(MyDocument&)>& change,
-                 std::optional<QString> handedFramis = std::nullopt)
+                 std::optional<QString> handedFramis = std::nullopt, const std::function<bool()>& readMore = {})
 {
     const QString path = args.positional.at(0);
     if (!QFileInfo(path).isDir() || packageFiles(path).format == PackageFormat::None) {
@@ -98,6 +97,11 @@ int withDocument(const Arguments& args, const std::function<int(MyDocument&)>& c
         if (!framis)
             return ExitUsage;
     }
+    if (readMore && !readMore()) {
+        if (framis)
+            cleanseString(*framis);
+        return ExitUsage;
+    }
 
     TerminalWindow window(std::move(framis));
     MyDocument document(path);
@@ -105,14 +109,22 @@ int withDocument(const Arguments& args, const std::function<int(MyDocument&)>& c
     document.setWindow(&window);
     // A script must not change which file the desktop program reopens at start.
     document.setRecordsLastFile(false);
+    QString lockError;
+    PackageWriterLock::Hold writing = document.holdWriterLock(&lockError);
+    if (!writing) {
+        printError(lockError);
+        return ExitFailure;
+    }
     if (!document.openDatabase()) {
+        writing.release();
         if (document.openFailure() == MyDocument::OpenFailure::Cancelled)
             printError(QStringLiteral("The password is incorrect."));
         return exitForOpenFailure(document.openFailure());
     }
     int status = change(document);
     document.close();
-    if (status == ExitOk && window.saveFailed)
+    writing.release();
+    if (status == ExitOk && document.failedSaves() > 0)
         status = ExitFailure;
     return status;
 }
@@ -161,9 +173,28 @@ int create(const Arguments& args)
     return withDocument(opened, [](MyDocument&) { return int(ExitOk); }, std::move(framis));
 }
 
+// A secret read from standard input (or the terminal) for the option `flag`, which
+// keeps it out of the argument list that every user of the machine can read.
+bool readSecretFor(const Arguments& args, const QString& flag, const QString& prompt, std::optional<QString>& secret)
+{
+    if (!args.has(flag))
+        return true;
+    secret = readPassword(args, prompt);
+    return secret.has_value();
+}
+
 int add(const Arguments& args)
 {
-    return withDocument(args, [&args](MyDocument& document) {
+    if (args.has(QStringLiteral("--entry-password-stdin")) && args.value(QStringLiteral("--password"))) {
+        printError(QStringLiteral("--password and --entry-password-stdin exclude each other."));
+        return ExitUsage;
+    }
+    std::optional<QString> entryPassword;
+    const auto readEntryPassword = [&] {
+        return readSecretFor(args, QStringLiteral("--entry-password-stdin"),
+                             QStringLiteral("Password of the entry %1: ").arg(args.positional.at(1)), entryPassword);
+    };
+    const int result = withDocument(args, [&args, &entryPassword](MyDocument& document) {
         EntryList& list = document.passwordArray();
         Entry entry = newEntryForAdd();
         entry.setName(list.uniqueNameForName(args.positional.at(1)));
@@ -180,18 +211,22 @@ int add(const Arguments& args)
             if (value && !(key == EntryKey::WebsiteUserID2 && value->isEmpty()))
                 entry.setString(key, *value);
         }
+        if (entryPassword)
+            entry.setString(EntryKey::WebsitePassword, *entryPassword);
         const QString name = entry.name();
         list.append(makeEntry(std::move(entry)));
         const int status = save(document);
         if (status == ExitOk)
             QTextStream(stdout) << name << Qt::endl;
         return status;
-    });
+    }, std::nullopt, readEntryPassword);
+    if (entryPassword)
+        cleanseString(*entryPassword);
+    return result;
 }
 
-std::optional<EntryValue> typedValue(const Arguments& args)
+std::optional<EntryValue> typedValue(const Arguments& args, const QString& text)
 {
-    const QString text = args.positional.at(3);
     const bool asBool = args.has(QStringLiteral("--bool"));
     const bool asInt = args.has(QStringLiteral("--int"));
     if (asBool && asInt) {
@@ -223,14 +258,31 @@ int set(const Arguments& args)
 {
     const QString name = args.positional.at(1);
     const QString key = args.positional.at(2);
-    const std::optional<EntryValue> value = typedValue(args);
-    if (!value)
+    const bool valueOnStdin = args.has(QStringLiteral("--value-stdin"));
+    if (valueOnStdin != (args.positional.size() == 3)) {
+        printError(QStringLiteral("give VALUE or --value-stdin, not both or neither."));
         return ExitUsage;
-    if (key == EntryKey::Path && !std::holds_alternative<QString>(*value)) {
+    }
+    if (key == EntryKey::Path && (args.has(QStringLiteral("--bool")) || args.has(QStringLiteral("--int")))) {
         printError(QStringLiteral("an entry's name (Path) is text."));
         return ExitUsage;
     }
-    return withDocument(args, [&](MyDocument& document) {
+    std::optional<EntryValue> value;
+    std::optional<QString> secret;
+    // The value is checked once it is known: from the arguments now, from standard
+    // input after the file password.
+    const auto takeValue = [&](const QString& text) {
+        value = typedValue(args, text);
+        return value.has_value();
+    };
+    if (!valueOnStdin && !takeValue(args.positional.at(3)))
+        return ExitUsage;
+    const auto readValue = [&] {
+        return !valueOnStdin ||
+               (readSecretFor(args, QStringLiteral("--value-stdin"), QStringLiteral("Value of %1: ").arg(key), secret) &&
+                takeValue(*secret));
+    };
+    const int result = withDocument(args, [&](MyDocument& document) {
         EntryList& list = document.passwordArray();
         const EntryRef entry = list.entryWithName(name);
         if (!entry) {
@@ -251,7 +303,10 @@ int set(const Arguments& args)
         }
         entry->set(key, *value);
         return save(document);
-    });
+    }, std::nullopt, readValue);
+    if (secret)
+        cleanseString(*secret);
+    return result;
 }
 
 int remove(const Arguments& args)
@@ -287,16 +342,21 @@ QList<Command> editCommands()
                         "asked twice, or read once from standard input"),
          {}, {}, 1, 1, create},
         {QStringLiteral("add"),
-         QStringLiteral("add [--password-stdin] PACKAGE NAME [--url U] [--user U] [--user2 U] [--password P] "
-                        "[--notes N]"),
-         QStringLiteral("add an entry (its name made unique with a number when taken) and print its name"),
-         {},
+         QStringLiteral("add [--password-stdin] PACKAGE NAME [--url U] [--user U] [--user2 U] "
+                        "[--password P | --entry-password-stdin] [--notes N]"),
+         QStringLiteral("add an entry (its name made unique with a number when taken) and print its name;\n"
+                        "      --entry-password-stdin reads the entry's password as the next line of standard\n"
+                        "      input (after the file password), keeping it out of the process list"),
+         {QStringLiteral("--entry-password-stdin")},
          {QStringLiteral("--url"), QStringLiteral("--user"), QStringLiteral("--user2"), QStringLiteral("--password"),
           QStringLiteral("--notes")},
          2, 2, add},
-        {QStringLiteral("set"), QStringLiteral("set [--password-stdin] [--bool|--int] PACKAGE NAME KEY VALUE"),
-         QStringLiteral("set a key of the entry NAME to a text, or with --bool / --int to a typed value"),
-         {QStringLiteral("--bool"), QStringLiteral("--int")}, {}, 4, 4, set},
+        {QStringLiteral("set"),
+         QStringLiteral("set [--password-stdin] [--bool|--int] PACKAGE NAME KEY (VALUE | --value-stdin)"),
+         QStringLiteral("set a key of the entry NAME to a text, or with --bool / --int to a typed value;\n"
+                        "      --value-stdin reads VALUE as the next line of standard input (after the file\n"
+                        "      password), e.g. for websitePassword"),
+         {QStringLiteral("--bool"), QStringLiteral("--int"), QStringLiteral("--value-stdin")}, {}, 3, 4, set},
         {QStringLiteral("remove"), QStringLiteral("remove [--password-stdin] PACKAGE NAME"),
          QStringLiteral("remove the entry NAME"), {}, {}, 2, 2, remove},
     };

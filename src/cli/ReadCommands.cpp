@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace quorly::cli {
@@ -24,7 +25,8 @@ int exitFor(PackageContents::Status status)
     case PackageContents::Status::NotAQuorlyFile: return ExitNotQuorly;
     case PackageContents::Status::WrongPassword: return ExitPassword;
     case PackageContents::Status::Damaged: return ExitDamaged;
-    case PackageContents::Status::NoTempFolder: return ExitFailure;
+    case PackageContents::Status::NoTempFolder:
+    case PackageContents::Status::Failed: return ExitFailure;
     }
     return ExitFailure;
 }
@@ -92,6 +94,20 @@ int dump(const Arguments& args)
     return ExitOk;
 }
 
+// A name as one line of `list`: as it is, unless a line break or another control
+// character in it would split or garble the line, or it begins with a double quote;
+// then as a JSON string, in double quotes with backslash escapes. Every line thus
+// names exactly one entry, and the names people give print unchanged.
+QString listLine(const QString& name)
+{
+    const bool plain = !name.startsWith(QLatin1Char('"')) &&
+                       std::none_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    if (plain)
+        return name;
+    const QByteArray json = QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));  // the string without the array's brackets
+}
+
 int list(const Arguments& args)
 {
     int exitCode = ExitOk;
@@ -103,8 +119,13 @@ int list(const Arguments& args)
     sorted.replaceAll(contents->entries);
     sorted.sort();
     QTextStream out(stdout);
-    for (const EntryRef& entry : sorted.entries())
-        out << entry->name() << '\n';
+    const bool nul = args.has(QStringLiteral("--null"));
+    for (const EntryRef& entry : sorted.entries()) {
+        if (nul)
+            out << entry->name() << QChar(0);
+        else
+            out << listLine(entry->name()) << '\n';
+    }
     return ExitOk;
 }
 
@@ -115,8 +136,11 @@ QList<Command> readCommands()
     return {
         {QStringLiteral("dump"), QStringLiteral("dump [--password-stdin] PACKAGE"),
          QStringLiteral("print every entry and the recent websites as JSON"), {}, {}, 1, 1, dump},
-        {QStringLiteral("list"), QStringLiteral("list [--password-stdin] PACKAGE"),
-         QStringLiteral("print the entry names, one a line, in the list's order"), {}, {}, 1, 1, list},
+        {QStringLiteral("list"), QStringLiteral("list [--password-stdin] [--null] PACKAGE"),
+         QStringLiteral("print the entry names, one a line, in the list's order; a name holding a line break\n"
+                        "      or another control character, or beginning with a double quote, is printed as a\n"
+                        "      JSON string; with --null each name is printed as it is, ended by a NUL byte"),
+         {QStringLiteral("--null")}, {}, 1, 1, list},
     };
 }
 

@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 
 #include "platform/ProcessProtection.h"
+#include "store/TempFolder.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -27,7 +28,9 @@ void printHelp(const QList<Command>& commands)
            "it is read as a line of standard input instead.\n\nCommands:\n";
     for (const Command& command : commands)
         out << "  " << command.usage << "\n      " << command.summary << "\n";
-    out << "\nExit status: 0 success, 1 failure, 2 usage, 3 not a Quorly file or missing,\n"
+    out << "\nCommands that change a file wait for one another (and for the desktop program's\n"
+           "saves), so commands run side by side lose no change.\n"
+           "\nExit status: 0 success, 1 failure, 2 usage, 3 not a Quorly file or missing,\n"
            "4 wrong password, 5 damaged file.\n";
 }
 
@@ -59,6 +62,9 @@ int main(int argc, char** argv)
     for (const Command& command : commands) {
         if (command.name != name)
             continue;
+        // Private folders of Quorly processes that died, with whatever plaintext they
+        // held; those of live processes are locked and stay.
+        quorly::TempFolder::removeStale();
         const std::optional<Arguments> parsed = parseArguments(command, args);
         return parsed ? command.run(*parsed) : int(ExitUsage);
     }

@@ -16,10 +16,17 @@ struct CliRun {
     QByteArray err;
 };
 
+// The program under test; QUORLY_TEST_CLI points the same tests at another build (an
+// older one, to measure what a change mends).
+inline QString cliPath()
+{
+    return qEnvironmentVariable("QUORLY_TEST_CLI", QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly-cli"));
+}
+
 inline CliRun runCli(const QStringList& args, const QByteArray& input = {})
 {
     QProcess process;
-    process.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly-cli"), args);
+    process.start(cliPath(), args);
     process.waitForStarted();
     process.write(input);
     process.closeWriteChannel();
@@ -29,6 +36,23 @@ inline CliRun runCli(const QStringList& args, const QByteArray& input = {})
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+// Points HOME and the XDG folders of this process, and so of the commands it starts,
+// into `dir`. Without `runtime`, private folders go to the home folder, as on a system
+// without $XDG_RUNTIME_DIR.
+inline void useScratchHome(const QTemporaryDir& dir, bool runtime)
+{
+    QDir(dir.path()).mkpath("home/.config");
+    qputenv("HOME", QFile::encodeName(dir.filePath("home")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath("home/.config")));
+    if (!runtime) {
+        qunsetenv("XDG_RUNTIME_DIR");
+        return;
+    }
+    QDir(dir.path()).mkpath("run");
+    QFile::setPermissions(dir.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.filePath("run")));
 }
 
 inline const QString kPackages = QStringLiteral(QUORLY_TEST_DATA_DIR "/packages");

@@ -17,14 +17,7 @@ const QByteArray kFixturePassword = "correct horse\n";
 
 class CliEdit : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        // The commands make their private folders in the runtime folder or the home.
-        QDir(dir_.path()).mkpath("home");
-        qputenv("HOME", QFile::encodeName(dir_.filePath("home")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("home/.config")));
-        qunsetenv("XDG_RUNTIME_DIR");
-    }
+    void SetUp() override { useScratchHome(dir_, false); }
 
     // Runs a command with the password on standard input.
     static int edit(QStringList args, const QByteArray& password = kFixturePassword)
@@ -82,6 +75,27 @@ TEST_F(CliEdit, CreateAddSetRemove)
     EXPECT_EQ(bank.value("Button").toString(), QString());
 }
 
+TEST_F(CliEdit, SecretsComeFromStandardInputAndEveryNameListsAsOneLine)
+{
+    const QString package = dir_.filePath("Lines.qly");
+    ASSERT_EQ(edit({"create", package}, "pw\n"), 0);
+    // The entry's password after the file password, never in the argument list.
+    ASSERT_EQ(edit({"add", package, "Bank", "--entry-password-stdin"}, "pw\ns3cret word\n"), 0);
+    ASSERT_EQ(edit({"set", package, "Bank", "websiteUserID", "--value-stdin"}, "pw\nme@example.org\n"), 0);
+    QJsonObject bank = dump(package, "pw\n").at(0).toObject();
+    EXPECT_EQ(bank.value("websitePassword").toString(), "s3cret word");
+    EXPECT_EQ(bank.value("websiteUserID").toString(), "me@example.org");
+    EXPECT_EQ(edit({"set", package, "Bank", "Notes", "x", "--value-stdin"}, "pw\n"), 2);
+    EXPECT_EQ(edit({"add", package, "X", "--password", "p", "--entry-password-stdin"}, "pw\n"), 2);
+
+    for (const char* name : {"Two\nLines", "\"Quoted", "Back\\slash"})
+        ASSERT_EQ(edit({"add", package, QString::fromUtf8(name)}, "pw\n"), 0);
+    const CliRun lines = runCli({"list", "--password-stdin", package}, "pw\n");
+    EXPECT_EQ(lines.out, QByteArray("\"\\\"Quoted\"\nBack\\slash\nBank\n\"Two\\nLines\"\n"));
+    const CliRun nul = runCli({"list", "--null", "--password-stdin", package}, "pw\n");
+    EXPECT_EQ(nul.out, QByteArray("\"Quoted\0Back\\slash\0Bank\0Two\nLines\0", 34));
+}
+
 TEST_F(CliEdit, FailuresChangeNothing)
 {
     const QString package = copyPackage("current.qly", dir_);
@@ -105,7 +119,7 @@ TEST_F(CliEdit, FailuresChangeNothing)
         const rlimit limit{8192, 8192};
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
-    process.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly-cli"),
+    process.start(cliPath(),
                   {"add", "--password-stdin", package, "Big", "--notes", QString(20000, 'n')});
     process.write(kFixturePassword);
     process.closeWriteChannel();

@@ -9,3 +9,6 @@ quorly_unit_test(NAME test_cli_generate NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIS
 add_dependencies(test_cli_generate quorly-cli)
 quorly_unit_test(NAME test_cli_import_export NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_import_export_test.cpp)
 add_dependencies(test_cli_import_export quorly-cli)
+# Many processes at once; some tests mount a small tmpfs when they may.
+quorly_unit_test(NAME test_cli_processes NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_processes_test.cpp)
+add_dependencies(test_cli_processes quorly-cli)
