@@ -62,10 +62,14 @@ QStringList leftoverTemporaryFolders(const ScratchHome& scratch)
 
 class QuorlyProcess {
 public:
-    explicit QuorlyProcess(const QStringList& arguments)
+    // `runtime`: another runtime folder, for a program of its own beside a running one
+    // (as in a second session), which would otherwise take this one's files.
+    explicit QuorlyProcess(const QStringList& arguments, const QString& runtime = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "xcb");
+        if (!runtime.isEmpty())
+            env.insert("XDG_RUNTIME_DIR", runtime);
         process_.setProcessEnvironment(env);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly"), arguments);
@@ -91,12 +95,12 @@ bool haveTestDisplay()
            !QStandardPaths::findExecutable("xdotool").isEmpty();
 }
 
-// quorly-cli with the password "pw" on standard input; its standard output.
-QString cli(const QStringList& arguments)
+// quorly-cli with the file password on standard input; its standard output.
+QString cli(const QStringList& arguments, const QByteArray& password = "pw")
 {
     QProcess tool;
     tool.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly-cli"), arguments);
-    tool.write("pw\n");
+    tool.write(password + '\n');
     tool.closeWriteChannel();
     tool.waitForFinished(20000);
     return QString::fromUtf8(tool.readAllStandardOutput());
@@ -161,10 +165,13 @@ TEST(QuorlyOnX11, EntriesDragFromOneRunningQuorlyToAnother)
     QSettings(scratch.config() + "/Quorly/Quorly.conf", QSettings::IniFormat).setValue("hotkeyUserID", "");
 
     // Two programs, one file each, side by side.
+    const QString otherRuntime = scratch.path() + "/runtime2";
+    QDir().mkpath(otherRuntime);
+    QFile::setPermissions(otherRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QList<std::shared_ptr<QuorlyProcess>> running;
     QStringList windows;
     for (const QString& file : {home, work}) {
-        running << std::make_shared<QuorlyProcess>(QStringList{file});
+        running << std::make_shared<QuorlyProcess>(QStringList{file}, running.isEmpty() ? QString() : otherRuntime);
         const QString question = waitForWindow("^Quorly$");
         ASSERT_FALSE(question.isEmpty()) << "no password question";
         typeInto(question, {"pw", "key:Return"});
@@ -207,6 +214,7 @@ TEST(QuorlyOnX11, EntriesDragFromOneRunningQuorlyToAnother)
     for (const auto& quorly : running)
         EXPECT_TRUE(quorly->finished());
     EXPECT_EQ(leftoverTemporaryFolders(scratch), QStringList());
+    EXPECT_EQ(QDir(otherRuntime).entryList({".QLY.*"}, QDir::Dirs | QDir::Hidden), QStringList());
 }
 
 TEST(QuorlyOnX11, AHotKeyFieldTakesTheKeysOwnCharacter)
@@ -239,6 +247,52 @@ TEST(QuorlyOnX11, AHotKeyFieldTakesTheKeysOwnCharacter)
 
     typeInto(window, {"key:ctrl+q"});
     EXPECT_TRUE(quorly.finished());
+}
+
+TEST(QuorlyOnX11, ASecondStartHandsItsFileToTheRunningProgramWhichKeepsSaving)
+{
+    if (!haveTestDisplay())
+        GTEST_SKIP() << "needs the X server of scripts/with-test-services and xdotool";
+    ScratchHome scratch;
+    const QString first = scratch.home() + "/First.qly", second = scratch.home() + "/Second.qly";
+    cli({"create", "--password-stdin", first}, "one");
+    cli({"create", "--password-stdin", second}, "two");
+    cli({"add", "--password-stdin", first, "Kept"}, "one");
+
+    QuorlyProcess running({first});
+    const QString question = waitForWindow("^Quorly$");
+    ASSERT_FALSE(question.isEmpty()) << "no password question";
+    typeInto(question, {"one", "key:Return"});
+    const QString firstWindow = waitForWindow("^First");
+    ASSERT_FALSE(firstWindow.isEmpty());
+    const QStringList ownFolders = leftoverTemporaryFolders(scratch);
+    ASSERT_EQ(ownFolders.size(), 1);
+
+    // The second start ends at once; its file opens in the running program.
+    QuorlyProcess handing({second});
+    ASSERT_TRUE(handing.finished(10000));
+    EXPECT_EQ(handing.exitCode(), 0);
+    const QString secondQuestion = waitForWindow("^Quorly$");
+    ASSERT_FALSE(secondQuestion.isEmpty()) << "the running program did not open the handed-over file";
+    typeInto(secondQuestion, {"two", "key:Return"});
+    ASSERT_FALSE(waitForWindow("^Second").isEmpty());
+    // The first file's private folder is alive and well, and its window still saves.
+    EXPECT_TRUE(leftoverTemporaryFolders(scratch).contains(ownFolders.first()));
+    typeInto(firstWindow, {"K", "key:ctrl+d"});  // typing a name selects its row
+    QElapsedTimer clock;
+    clock.start();
+    while (!cli({"list", "--password-stdin", first}, "one").contains("Kept copy") && clock.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_TRUE(cli({"list", "--password-stdin", first}, "one").contains("Kept copy"));
+
+    // A start without files only brings the running program to the front.
+    QuorlyProcess again({});
+    ASSERT_TRUE(again.finished(10000));
+    EXPECT_EQ(again.exitCode(), 0);
+    typeInto(firstWindow, {"key:ctrl+q"});
+    ASSERT_TRUE(running.finished());
+    EXPECT_EQ(running.exitCode(), 0);
+    EXPECT_EQ(leftoverTemporaryFolders(scratch), QStringList());
 }
 
 }  // namespace

@@ -117,18 +117,23 @@ void Controller::awakeFromNib()
     StartUp::removeStaleTemporaryFolders();
 }
 
+bool Controller::openPasswordFiles(const QStringList& paths)
+{
+    bool opened = false;
+    for (const QString& path : paths) {
+        if (StartUp::passwordFilePath(path)) {
+            applicationOpenFile(path);
+            opened = true;
+        }
+    }
+    return opened;
+}
+
 void Controller::launch(const QStringList& arguments)
 {
     // Arguments that name no password file are ignored; when none does, the program
     // starts as if it had been given none, rather than running without any window.
-    bool opened = false;
-    for (const QString& argument : arguments) {
-        if (StartUp::passwordFilePath(argument)) {
-            applicationOpenFile(argument);
-            opened = true;
-        }
-    }
-    if (!opened)
+    if (!openPasswordFiles(arguments))
         applicationOpenUntitledFile();
 }
 
@@ -140,6 +145,17 @@ bool Controller::applicationOpenFile(const QString& path)
     clearGFramis();
     openDocumentWithContentsOfFile(*package);
     return true;
+}
+
+void Controller::openHandedOverFiles(const QStringList& paths)
+{
+    if (openPasswordFiles(paths))
+        return;
+    if (DocumentWindowWidget* front = mainWindow()) {
+        front->show();
+        front->raise();
+        front->activateWindow();
+    }
 }
 
 bool Controller::applicationOpenUntitledFile()

@@ -50,6 +50,9 @@ public:
     // `application:openFile:`: opens a ".qly" package (gFramis cleared first); any other
     // path is ignored. Always true.
     bool applicationOpenFile(const QString& path);
+    // Files a later start of the program handed over: each password file opens or its
+    // window comes to the front; without any, the front window comes to the front.
+    void openHandedOverFiles(const QStringList& paths);
     // `applicationOpenUntitledFile:`: reopens "Last PW File" when it still exists,
     // otherwise creates a new password file. Always true.
     bool applicationOpenUntitledFile();
@@ -123,6 +126,8 @@ signals:
     void documentWindowCreated(DocumentWindowWidget* window);
 
 private:
+    // Opens the password files among `paths`; whether there was one.
+    bool openPasswordFiles(const QStringList& paths);
     void buildMainMenu();
     QAction* addControllerItem(QMenu* menu, const QString& title, void (Controller::*slot)(),
                                const QKeySequence& key = {});

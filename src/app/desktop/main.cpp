@@ -1,4 +1,5 @@
 // quorly: the desktop program.
+#include "app/SingleInstance.h"
 #include "app/desktop/AppIcon.h"
 #include "app/desktop/Controller.h"
 #include "app/desktop/LoginServices.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
 #include <QScreen>
@@ -95,7 +97,8 @@ void describe(QCommandLineParser& parser, QCommandLineOption& screenshot, QComma
 {
     parser.setApplicationDescription(
         QStringLiteral("Quorly keeps your website logins in encrypted password files (.qly folders).\n"
-                       "Without FILE it reopens the password file used last, or offers to create one."));
+                       "Without FILE it reopens the password file used last, or offers to create one.\n"
+                       "When Quorly is running already, the files open there and this start ends."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Password files to open."),
@@ -161,6 +164,22 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     describe(parser, screenshot, screenshotDelay);
     parser.process(app);
+    const QStringList files = parser.positionalArguments();
+
+    // A later start hands its files to the program already running and ends. A
+    // screenshot run is a developer's and always runs on its own.
+    std::unique_ptr<SingleInstance> instance;
+    if (!parser.isSet(screenshot)) {
+        QStringList absolute;
+        for (const QString& file : files)
+            absolute << QFileInfo(file).absoluteFilePath();
+        QString problem;
+        const SingleInstance::Role role = SingleInstance::start(absolute, &instance, &problem);
+        if (role == SingleInstance::Role::HandedOver)
+            return 0;
+        if (!problem.isEmpty())
+            std::fprintf(stderr, "quorly: %s Running on its own.\n", qPrintable(problem));
+    }
 
     setKeychain(std::make_shared<SecretServiceKeychain>());
 
@@ -170,8 +189,10 @@ int main(int argc, char** argv)
     closeDocumentsOnSignals(&controller);
     if (parser.isSet(screenshot))
         scheduleScreenshot(&controller, parser.value(screenshot), parser.value(screenshotDelay).toInt());
+    if (instance)
+        QObject::connect(instance.get(), &SingleInstance::filesHandedOver, &controller,
+                         &Controller::openHandedOverFiles);
     // The files are opened from the event loop, as the desktop would hand them over.
-    const QStringList files = parser.positionalArguments();
     QTimer::singleShot(0, &controller, [&controller, files] { controller.launch(files); });
     return app.exec();
 }
