@@ -122,7 +122,9 @@ std::optional<ImportText> decodeImportText(const QByteArray& bytes, QString* err
             text = QString::fromLatin1(body);
         }
     }
-    if (!text || text->contains(QChar(0))) {
+    // Half of a surrogate pair has no UTF-8 form: the text could not be stored or
+    // exported as it reads, so such a file is no text this program can keep.
+    if (!text || text->contains(QChar(0)) || !text->isValidUtf16()) {
         if (error)
             *error = QStringLiteral("it is not a text file");
         return std::nullopt;

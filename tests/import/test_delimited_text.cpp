@@ -120,6 +120,9 @@ TEST(DelimitedText, DecodesUtf8WithoutItsMarkAndFallsBackToLatin1)
     ASSERT_TRUE(fromUtf16);
     EXPECT_EQ(fromUtf16->text, wide);
 
+    // A lone half of a surrogate pair has no UTF-8 form and would change on export.
+    EXPECT_FALSE(decodeImportText(QByteArray::fromHex("feff0061da776974")));
+
     QString error;
     EXPECT_FALSE(decodeImportText(QByteArray("PK\x03\x04\x00\x00", 6), &error));
     EXPECT_FALSE(error.isEmpty());
