@@ -5,6 +5,7 @@
 #include "login/WebsitePasswordManager.h"
 #include "platform/RunLoop.h"
 #include "store/CipherEngine.h"
+#include "store/ConflictCopies.h"
 #include "store/DocumentMessages.h"
 #include "store/DocumentWindow.h"
 #include "store/Globals.h"
@@ -26,9 +27,6 @@ const QString& kDataFile = PackageFileName::Data;
 const QString& kRecentWebsitesFile = PackageFileName::RecentWebsites;
 const QString& kOldDataFile = PackageFileName::OldData;
 const QString& kOldRecentWebsitesFile = PackageFileName::OldRecentWebsites;
-const QString kDataCopyPrefix = QStringLiteral("Data ");
-const QString kRecentWebsitesCopyPrefix = QStringLiteral("Recent Websites ");
-const QString kCurrentExtension = QStringLiteral(".qlyi");
 
 const QString kOK = QStringLiteral("OK");
 const QString& kNotAQuorlyFile = DocumentMessages::NotAQuorlyFile;
@@ -379,12 +377,10 @@ void MyDocument::mergeCopies()
     const QStringList names = QDir(packagePath_).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& name : names) {
-        if (!name.endsWith(kCurrentExtension))
+        const CopyOf copyOf = conflictCopyOf(name);
+        if (copyOf == CopyOf::Nothing)
             continue;
-        const bool dataCopy = name.startsWith(kDataCopyPrefix);
-        const bool titlesCopy = name.startsWith(kRecentWebsitesCopyPrefix);
-        if (!dataCopy && !titlesCopy)
-            continue;
+        const bool dataCopy = copyOf == CopyOf::Data;
         const QString path = packageFile(name);
         const std::optional<FileStamp> stamp = fileStamp(path, false);
         // An item that could not be merged (another password, a pre-2.0 copy, a folder, a

@@ -17,3 +17,5 @@ quorly_desktop_test(NAME test_file_password_keychain SOURCES ${CMAKE_CURRENT_LIS
                     LABELS keychain)
 quorly_unit_test(NAME test_document_writers SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_document_writers.cpp
                  ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
+quorly_unit_test(NAME test_conflict_copies SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_conflict_copies.cpp
+                 ${CMAKE_CURRENT_LIST_DIR}/DocumentTestSupport.cpp)
