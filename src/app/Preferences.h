@@ -28,6 +28,8 @@ inline const QString HoverPassword = QStringLiteral("hoverPassword");
 inline const QString HoverURL = QStringLiteral("hoverURL");
 inline const QString HoverNotes = QStringLiteral("hoverNotes");
 inline const QString ConfirmDelete = QStringLiteral("confirmDelete");
+// Seconds a copied password stays on the clipboard; 0 keeps it there.
+inline const QString ClipboardClearSeconds = QStringLiteral("clipboardClearSeconds");
 inline const QString Version12Marker = QStringLiteral("1.2");
 inline const QString LastPWFile = QStringLiteral("Last PW File");
 inline const QString SUEnableAutomaticChecks = QStringLiteral("SUEnableAutomaticChecks");

@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "generator/GeneratePassword.h"
+#include "platform/ClipboardSecretTimer.h"
 #include "store/TempFolder.h"
 
 #include <QDir>
@@ -67,6 +68,8 @@ void writeFirstRunDefaults()
     }
     if (!Preferences::contains(PrefKey::ConfirmDelete))
         Preferences::setBool(PrefKey::ConfirmDelete, true);
+    if (!Preferences::contains(PrefKey::ClipboardClearSeconds))
+        Preferences::setInteger(PrefKey::ClipboardClearSeconds, kClipboardClearSecondsDefault);
 }
 
 qint64 normalisedPasswordLength(qint64 stored)

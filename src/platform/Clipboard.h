@@ -21,6 +21,9 @@ public:
 
     // Replaces the clipboard's contents with `text`, marked as a secret.
     virtual void putSecret(const QString& text) = 0;
+    // Replaces the clipboard's contents with text the user keeps (a user ID, a website's
+    // address): not marked, and never taken away by the program.
+    virtual void putText(const QString& text) = 0;
     // Whether the clipboard still holds what the last putSecret put there.
     virtual bool holdsOurSecret() const = 0;
     // Empties the clipboard if it still holds our secret; otherwise leaves it alone.
@@ -48,6 +51,7 @@ void setClipboard(std::shared_ptr<Clipboard> c);
 class MemoryClipboard : public Clipboard {
 public:
     void putSecret(const QString& text) override;
+    void putText(const QString& text) override { copyFromElsewhere(text); }
     bool holdsOurSecret() const override { return ours_; }
     void clearIfStillOurs() override;
 

@@ -33,7 +33,8 @@ TEST_F(StartUpTest, FirstStartWritesExactlyTheDefaults)
 
     QStringList keys = Preferences::store().allKeys();
     keys.sort();
-    EXPECT_EQ(keys, QStringList({"1.2", "browserPageLoadDelay", "confirmDelete", "generatedPasswordLength",
+    EXPECT_EQ(keys, QStringList({"1.2", "browserPageLoadDelay", "clipboardClearSeconds", "confirmDelete",
+                                 "generatedPasswordLength",
                                  "hotkeyPassword", "hotkeyPasswordModifierFlags", "hotkeyUserID",
                                  "hotkeyUserIDModifierFlags", "hoverUserID"}));
     EXPECT_EQ(Preferences::string(PrefKey::HotkeyUserID), "u");
@@ -45,6 +46,7 @@ TEST_F(StartUpTest, FirstStartWritesExactlyTheDefaults)
     EXPECT_TRUE(Preferences::boolean(PrefKey::HoverUserID));
     EXPECT_TRUE(Preferences::boolean(PrefKey::ConfirmDelete));
     EXPECT_EQ(Preferences::integer(PrefKey::GeneratedPasswordLength), 8);
+    EXPECT_EQ(Preferences::integer(PrefKey::ClipboardClearSeconds), 30);
     // Missing keys read as nothing: paste instead of typing, never ask again.
     EXPECT_EQ(Preferences::integer(PrefKey::TypeSpeed), 0);
     EXPECT_EQ(Preferences::integer(PrefKey::PasswordPrompt), 0);
@@ -55,7 +57,7 @@ TEST_F(StartUpTest, FirstStartWritesExactlyTheDefaults)
     EXPECT_TRUE(QFileInfo::exists(scratch.config() + "/Quorly/Quorly.conf"));
     StartUp::applyPreferenceStartUp();
     EXPECT_EQ(Preferences::integer(PrefKey::GeneratedPasswordLength), 8);
-    EXPECT_EQ(Preferences::store().allKeys().size(), 9);
+    EXPECT_EQ(Preferences::store().allKeys().size(), 10);
 }
 
 TEST_F(StartUpTest, DefaultsFollowTheirTriggerKeysAndKeepTheUsersChoices)
@@ -69,12 +71,14 @@ TEST_F(StartUpTest, DefaultsFollowTheirTriggerKeysAndKeepTheUsersChoices)
     EXPECT_EQ(Preferences::integer(PrefKey::HotkeyPasswordModifierFlags), 4352);
     EXPECT_EQ(Preferences::integer(PrefKey::BrowserPageLoadDelay), 10);
 
-    // A cleared user-ID hot key, a switched-off tooltip and delete confirmation stay so.
+    // A cleared user-ID hot key, a switched-off tooltip and delete confirmation, and a
+    // password kept on the clipboard stay so.
     Preferences::store().clear();
     Preferences::setString(PrefKey::HotkeyUserID, "");
     Preferences::setBool(PrefKey::Version12Marker, true);
     Preferences::setBool(PrefKey::HoverUserID, false);
     Preferences::setBool(PrefKey::ConfirmDelete, false);
+    Preferences::setInteger(PrefKey::ClipboardClearSeconds, 0);
     Preferences::store().sync();
     StartUp::applyPreferenceStartUp();
     EXPECT_TRUE(Preferences::contains(PrefKey::HotkeyUserID));
@@ -83,6 +87,7 @@ TEST_F(StartUpTest, DefaultsFollowTheirTriggerKeysAndKeepTheUsersChoices)
     EXPECT_FALSE(Preferences::contains(PrefKey::BrowserPageLoadDelay));
     EXPECT_FALSE(Preferences::boolean(PrefKey::HoverUserID));
     EXPECT_FALSE(Preferences::boolean(PrefKey::ConfirmDelete));
+    EXPECT_EQ(Preferences::integer(PrefKey::ClipboardClearSeconds), 0);
 }
 
 TEST_F(StartUpTest, GeneratedPasswordLengthMovesOntoTheOfferedSteps)

@@ -7,3 +7,5 @@ target_link_libraries(crash_report PRIVATE quorly_core)
 quorly_unit_test(NAME test_crash_handler NO_SANITIZER SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_crash_handler.cpp)
 target_compile_definitions(test_crash_handler PRIVATE QUORLY_CRASH_REPORT="$<TARGET_FILE:crash_report>")
 add_dependencies(test_crash_handler crash_report)
+quorly_unit_test(NAME test_clipboard_secret_timer SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_clipboard_secret_timer.cpp
+                 LIBS Qt6::Test)

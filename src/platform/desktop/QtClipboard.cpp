@@ -26,6 +26,12 @@ void QtClipboard::putSecret(const QString& text)
     ours_ = true;
 }
 
+void QtClipboard::putText(const QString& text)
+{
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    ours_ = false;  // a secret put there before is gone
+}
+
 bool QtClipboard::holdsOurSecret() const
 {
     // On X11 another program's copy may not have been read from the server yet; the

@@ -16,6 +16,7 @@ public:
     QtClipboard();
 
     void putSecret(const QString& text) override;
+    void putText(const QString& text) override;
     bool holdsOurSecret() const override;
     void clearIfStillOurs() override;
 
