@@ -27,3 +27,5 @@ quorly_desktop_test(NAME test_export_print_gui SOURCES
 quorly_desktop_test(NAME test_entry_drag_gui SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/test_entry_drag_gui.cpp
   ${PROJECT_SOURCE_DIR}/tests/store/DocumentTestSupport.cpp)
+
+quorly_unit_test(NAME test_entry_fields SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_entry_fields.cpp)

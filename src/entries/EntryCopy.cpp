@@ -1,0 +1,44 @@
+#include "entries/EntryCopy.h"
+
+#include "app/Preferences.h"
+#include "platform/Clipboard.h"
+#include "platform/ClipboardSecretTimer.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace quorly {
+
+namespace {
+
+// One for the whole program: a newer copy from any window takes over the wait.
+ClipboardSecretTimer& passwordTimer()
+{
+    static QPointer<ClipboardSecretTimer> timer;
+    if (!timer)
+        timer = new ClipboardSecretTimer(QCoreApplication::instance());
+    return *timer;
+}
+
+}  // namespace
+
+std::optional<std::chrono::milliseconds> passwordClipboardDelay()
+{
+    return clipboardClearDelay(Preferences::contains(PrefKey::ClipboardClearSeconds)
+                                   ? Preferences::integer(PrefKey::ClipboardClearSeconds)
+                                   : kClipboardClearSecondsDefault);
+}
+
+bool copyEntryField(const Entry& entry, EntryField field)
+{
+    const QString text = entryFieldText(entry, field);
+    if (text.isEmpty())
+        return false;
+    if (field == EntryField::Password)
+        passwordTimer().copy(text, passwordClipboardDelay());
+    else
+        clipboard().putText(text);
+    return true;
+}
+
+}  // namespace quorly
