@@ -18,6 +18,14 @@ MenuItemState validateMenuItem(const QString& title, const MenuState& state)
     } else if (title.startsWith(QLatin1String("Print"))) {
         item.enabled = state.entryCount >= 1;
     }
+    // Copying an empty field would only empty the user's clipboard.
+    else if (title.startsWith(QLatin1String("Copy User ID"))) {
+        item.enabled = state.selectedRows == 1 && state.selectedHasUserID;
+    } else if (title.startsWith(QLatin1String("Copy Password"))) {
+        item.enabled = state.selectedRows == 1 && state.selectedHasPassword;
+    } else if (title.startsWith(QLatin1String("Copy URL"))) {
+        item.enabled = state.selectedRows == 1 && state.selectedHasURL;
+    }
     // The commands below change the list. The window hides their buttons when the
     // package cannot be written, and a menu item must not slip past that: the save that
     // follows would fail and the change would be lost at the next reload.

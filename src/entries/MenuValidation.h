@@ -14,6 +14,11 @@ struct MenuState {
     bool searchTextPresent = false;
     bool passwordInKeychain = false;
     bool writeable = true;  // `PWFileWriteable`
+    // The fields of the one selected entry that hold something (all false unless
+    // exactly one row is selected).
+    bool selectedHasUserID = false;
+    bool selectedHasPassword = false;
+    bool selectedHasURL = false;
 };
 
 struct MenuItemState {

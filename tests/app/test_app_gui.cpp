@@ -5,6 +5,7 @@
 #include "entries/desktop/DocumentPanels.h"
 #include "entries/desktop/DocumentWindowWidget.h"
 #include "entries/desktop/KTTableViewArray.h"
+#include "platform/Clipboard.h"
 #include "platform/RunLoop.h"
 #include "store/Globals.h"
 #include "store/MyDocument.h"
@@ -571,6 +572,79 @@ TEST_F(ControllerTest, EditItemsAreEnabledOnlyWhereTheyAct)
     window->table()->setFocus();  // an empty list: nothing to select, no text to edit
     EXPECT_EQ(enabled(), QStringList{});
     QApplication::clipboard()->clear();
+}
+
+TEST_F(ControllerTest, CopyCommandsCopyTheSelectedEntrysFieldsFromMenusAndKeys)
+{
+    DocumentWindowWidget* window = openWithPassword(makePackage("C.qly", "c"), "c");
+    ASSERT_TRUE(window);
+    Entry bank;
+    bank.setName("Bank");
+    bank.setString(EntryKey::WebsitePassword, "s3cret");
+    bank.setString(EntryKey::WebsiteURL, "https://bank.example");
+    window->document()->passwordArray().append(makeEntry(bank));
+    ASSERT_TRUE(window->document()->KTTableViewArrayChanged());
+    window->reloadList();
+    auto board = std::make_shared<MemoryClipboard>();
+    setClipboard(board);
+
+    QMenu* entryMenu = Controller::findSubmenu(controller->mainMenu(), {"Entry"});
+    auto item = [&](const QString& title) -> QAction* {
+        for (QAction* action : entryMenu->actions()) {
+            if (action->text() == title)
+                return action;
+        }
+        return nullptr;
+    };
+    ASSERT_TRUE(item("Copy User ID") && item("Copy Password") && item("Copy URL"));
+    EXPECT_EQ(item("Copy User ID")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    EXPECT_EQ(item("Copy Password")->shortcut(), QKeySequence(QKeySequence::Copy));
+    EXPECT_EQ(item("Copy URL")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
+
+    emit entryMenu->aboutToShow();
+    EXPECT_FALSE(item("Copy Password")->isEnabled());  // nothing selected
+    window->selectRows({0});
+    emit entryMenu->aboutToShow();
+    EXPECT_TRUE(item("Copy Password")->isEnabled());
+    EXPECT_TRUE(item("Copy URL")->isEnabled());
+    EXPECT_FALSE(item("Copy User ID")->isEnabled());  // the entry has none
+    emit entryMenu->aboutToHide();
+
+    item("Copy URL")->trigger();
+    EXPECT_EQ(board->text(), "https://bank.example");
+    EXPECT_FALSE(board->holdsOurSecret());
+    item("Copy Password")->trigger();
+    EXPECT_EQ(board->text(), "s3cret");
+    EXPECT_TRUE(board->holdsOurSecret());
+    // An empty field leaves the clipboard as it was, even when its key comes anyway.
+    item("Copy User ID")->trigger();
+    EXPECT_EQ(board->text(), "s3cret");
+
+    // Ctrl+C in the list copies the password; in the search field it is the field's Copy.
+    board->copyFromElsewhere("the user's");
+    QTest::keyClick(window->table(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(board->text(), "s3cret");
+    board->copyFromElsewhere("the user's");
+    window->searchField()->setText("bank");
+    window->searchField()->selectAll();
+    QTest::keyClick(window->searchField(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(board->text(), "the user's");
+
+    // The list's context menu offers the same items, checked against the same window.
+    emit window->table()->customContextMenuRequested(QPoint(5, 5));
+    QMenu* context = controller->entryContextMenu();
+    ASSERT_TRUE(waitFor([&] { return context->isVisible(); }));
+    QStringList titles;
+    for (QAction* action : context->actions()) {
+        if (!action->isSeparator())
+            titles << action->text();
+    }
+    EXPECT_EQ(titles, QStringList({"View/Edit Entry\u2026", "Copy User ID", "Copy Password", "Copy URL", "Go To URL",
+                                   "Duplicate Entry", "Delete Entry"}));
+    EXPECT_TRUE(item("Copy Password")->isEnabled());
+    EXPECT_FALSE(item("Copy User ID")->isEnabled());
+    context->hide();
+    setClipboard(nullptr);
 }
 
 TEST_F(ControllerTest, ReadOnlyPackageShowsTheMarkAndHidesTheChangingButtons)

@@ -125,6 +125,18 @@ TEST(MenuValidation, TitlesInOrder)
     EXPECT_FALSE(validateMenuItem("Duplicate", readOnly).enabled);
     EXPECT_FALSE(validateMenuItem("Delete Entry", readOnly).enabled);
     EXPECT_FALSE(validateMenuItem("Import…", readOnly).enabled);
+
+    // The copy commands need the one selected entry to hold the field, and leave the
+    // Edit menu's "Copy" alone; a read-only file copies all the same.
+    EXPECT_FALSE(validateMenuItem("Copy Password", readOnly).enabled);
+    readOnly.selectedHasPassword = true;
+    readOnly.selectedHasURL = true;
+    EXPECT_TRUE(validateMenuItem("Copy Password", readOnly).enabled);
+    EXPECT_TRUE(validateMenuItem("Copy URL", readOnly).enabled);
+    EXPECT_FALSE(validateMenuItem("Copy User ID", readOnly).enabled);
+    EXPECT_TRUE(validateMenuItem("Copy", empty).enabled);
+    two.selectedHasPassword = true;
+    EXPECT_FALSE(validateMenuItem("Copy Password", two).enabled);
 }
 
 TEST(EntryListEdits, DeletePromptsAndRemovedTitles)

@@ -33,6 +33,8 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace quorly {
 
 QPointer<Controller> gController;
@@ -189,6 +191,12 @@ MyDocument* Controller::openDocumentWithContentsOfFile(const QString& path)
         window->menuBar()->addAction(menu);
     connect(window, &DocumentWindowWidget::becameMain, this, [this](DocumentWindowWidget* w) { mainWindow_ = w; });
     connect(window, &DocumentWindowWidget::windowClosed, this, &Controller::windowDidClose);
+    connect(window, &DocumentWindowWidget::entryMenuRequested, this,
+            [this](DocumentWindowWidget* w, const QPoint& at) {
+                // The menu acts on the window it was asked for in.
+                mainWindow_ = w;
+                entryContextMenu_->popup(at);
+            });
     windows_.append(window);
     mainWindow_ = window;
     emit documentWindowCreated(window);
@@ -447,6 +455,14 @@ void Controller::buildMainMenu()
                   QKeySequence(Qt::CTRL | Qt::Key_D));
     addWindowItem(entry, QStringLiteral("Delete Entry"), QStringLiteral("deleteEntry:"));
     entry->addSeparator();
+    addWindowItem(entry, QStringLiteral("Copy User ID"), QStringLiteral("copyUserID:"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    // Ctrl+C copies the password only where the list has the focus (the list claims the
+    // key); elsewhere it stays the Edit menu's Copy. The item shows the key but never
+    // takes it itself, or the two would cancel each other out.
+    addWindowItem(entry, QStringLiteral("Copy Password"), QStringLiteral("copyPassword:"), QKeySequence::Copy)
+        ->setShortcutContext(Qt::WidgetShortcut);
+    addWindowItem(entry, QStringLiteral("Copy URL"), QStringLiteral("copyURL:"), QKeySequence(Qt::CTRL | Qt::Key_U));
+    entry->addSeparator();
     // The key other Linux password managers open an entry's website with.
     addWindowItem(entry, QStringLiteral("Go To URL"), QStringLiteral("goToURL:"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
     entry->addSeparator();
@@ -462,7 +478,23 @@ void Controller::buildMainMenu()
     help->addSeparator();
     addControllerItem(help, QStringLiteral("About Quorly"), &Controller::showAbout)->setMenuRole(QAction::AboutRole);
 
-    for (QMenu* menu : {file, edit, entry, help}) {
+    // The list's context menu: the Entry menu's items that act on the rows.
+    entryContextMenu_ = new QMenu(mainMenu_);
+    const QStringList contextTitles = {
+        QStringLiteral("View/Edit Entry\u2026"), QString(), QStringLiteral("Copy User ID"),
+        QStringLiteral("Copy Password"), QStringLiteral("Copy URL"), QStringLiteral("Go To URL"), QString(),
+        QStringLiteral("Duplicate Entry"), QStringLiteral("Delete Entry"),
+    };
+    for (const QString& title : contextTitles) {
+        const QList<QAction*> items = entry->actions();
+        const auto found = std::find_if(items.begin(), items.end(), [&](QAction* a) { return a->text() == title; });
+        if (title.isEmpty())
+            entryContextMenu_->addSeparator();
+        else if (found != items.end())
+            entryContextMenu_->addAction(*found);
+    }
+
+    for (QMenu* menu : {file, edit, entry, help, entryContextMenu_}) {
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { validateMenu(menu); });
         // Outside an open menu every item stays enabled, so that a key equivalent is not
         // swallowed by a state computed when the menu was last shown; the item is

@@ -114,6 +114,8 @@ public:
 
     // The application's main menu; every document window shows its menus.
     QMenuBar* mainMenu() const { return mainMenu_; }
+    // The context menu of every window's list: items of the Entry menu.
+    QMenu* entryContextMenu() const { return entryContextMenu_; }
     // Follows `titles` from the main menu down through submenus; nullptr when a title
     // is missing.
     static QMenu* findSubmenu(QMenuBar* bar, const QStringList& titles);
@@ -148,6 +150,7 @@ private:
     std::function<QString()> journal_;
     PromptPanel* alertPanel_ = nullptr;
     QMenuBar* mainMenu_ = nullptr;
+    QMenu* entryContextMenu_ = nullptr;
     RecentWebsitesQMenu* recentWebsites_ = nullptr;
     QList<QPointer<DocumentWindowWidget>> windows_;
     QPointer<DocumentWindowWidget> mainWindow_;

@@ -105,6 +105,14 @@ DocumentWindowWidget::DocumentWindowWidget(MyDocument* document, QWidget* parent
     setCommand(QStringLiteral("newEntry:"), [this] { table_->add(); });
     setCommand(QStringLiteral("editEntry:"), [this] { tableController_->editEntry(); });
     setCommand(QStringLiteral("goToURL:"), [this] { tableController_->goToURL(); });
+    setCommand(QStringLiteral("copyUserID:"), [this] { tableController_->copyField(EntryField::UserID); });
+    setCommand(QStringLiteral("copyPassword:"), [this] { tableController_->copyField(EntryField::Password); });
+    setCommand(QStringLiteral("copyURL:"), [this] { tableController_->copyField(EntryField::URL); });
+    connect(table_, &KTTableViewArray::copyRequested, this, [this] { runCommand(QStringLiteral("copyPassword:")); });
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        emit entryMenuRequested(this, table_->viewport()->mapToGlobal(at));
+    });
     connect(deleteButton_, &QPushButton::clicked, this, &DocumentWindowWidget::deleteEntries);
     connect(duplicateButton_, &QPushButton::clicked, this, &DocumentWindowWidget::duplicateEntry);
 
@@ -247,12 +255,19 @@ void DocumentWindowWidget::deleteEntries()
 MenuState DocumentWindowWidget::menuState() const
 {
     MenuState state;
-    state.selectedRows = int(selectedRows().size());
+    const QList<int> rows = selectedRows();
+    state.selectedRows = int(rows.size());
     state.entryCount = entries_ ? entries_->size() : 0;
     state.websiteItemHasURL = gWebsiteItem && !gWebsiteItem->string(EntryKey::WebsiteURL).isEmpty();
     state.searchTextPresent = !searchField_->text().isEmpty();
     state.passwordInKeychain = document_ && document_->passwordInKeychain();
     state.writeable = writeable_;
+    if (entries_ && rows.size() == 1 && rows.first() < entries_->size()) {
+        const Entry& selected = *entries_->at(rows.first());
+        state.selectedHasUserID = !entryFieldText(selected, EntryField::UserID).isEmpty();
+        state.selectedHasPassword = !entryFieldText(selected, EntryField::Password).isEmpty();
+        state.selectedHasURL = !entryFieldText(selected, EntryField::URL).isEmpty();
+    }
     return state;
 }
 

@@ -88,6 +88,9 @@ signals:
     void becameMain(DocumentWindowWidget* window);
     // The window has closed and its document has ended.
     void windowClosed(DocumentWindowWidget* window);
+    // The user asked for the list's context menu at `globalPosition` (a right click
+    // has selected the row under it by then).
+    void entryMenuRequested(DocumentWindowWidget* window, const QPoint& globalPosition);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

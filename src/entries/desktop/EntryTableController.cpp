@@ -1,6 +1,7 @@
 #include "entries/desktop/EntryTableController.h"
 
 #include "app/Preferences.h"
+#include "entries/EntryCopy.h"
 #include "entries/EntryDrag.h"
 #include "entries/EntryListEdits.h"
 #include "entries/HoverText.h"
@@ -11,6 +12,7 @@
 #include "store/Globals.h"
 #include "store/MyDocument.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -205,6 +207,14 @@ void EntryTableController::goToRecent(const QString& title)
     endEditing();
     if (MyDocument* document = window_ ? window_->document() : nullptr; document && document->wpm())
         document->wpm()->goToRecent(title);
+}
+
+void EntryTableController::copyField(EntryField field)
+{
+    const EntryRef entry =
+        table_->numberOfSelectedRows() == 1 ? chosenEntryAfterReread(table_->selectedRow()) : nullptr;
+    if (!entry || !copyEntryField(*entry, field))
+        QApplication::beep();
 }
 
 void EntryTableController::outlineViewSelectionDidChange()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entries/EntryFields.h"
 #include "entries/desktop/KTTableViewArray.h"
 
 #include <QObject>
@@ -15,7 +16,7 @@ class EntryCallout;
 // The document window's side of its entry table: the answers to the table's delegate
 // calls (add, open, delete confirmation, selection, save after a change, the website
 // buttons and the hover texts) and the window commands that act on one chosen entry
-// (view/edit, go to its website, go to a recent website).
+// (view/edit, go to its website, go to a recent website, copy one of its fields).
 class EntryTableController : public QObject, public KTTableViewArrayDelegate {
     Q_OBJECT
 public:
@@ -39,6 +40,9 @@ public:
     void goToURL();
     // `goToRecent:`: opens the website of the entry named `title`, if there is one.
     void goToRecent(const QString& title);
+    // `copyUserID:`, `copyPassword:`, `copyURL:`: with exactly one row selected, copies
+    // that entry's field as the file now holds it; a beep when there is nothing to copy.
+    void copyField(EntryField field);
     // `outlineViewSelectionDidChange:`: after entries were added behind the table's back
     // (an import), saves and redisplays.
     void outlineViewSelectionDidChange();

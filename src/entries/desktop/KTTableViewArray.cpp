@@ -492,8 +492,23 @@ void KTTableViewArray::keyboardSearch(const QString& search)
     QTableView::keyboardSearch(search);
 }
 
+bool KTTableViewArray::event(QEvent* event)
+{
+    // Claimed before the shortcuts are looked at, as a text field claims its own keys.
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->accept();
+        return true;
+    }
+    return QTableView::event(event);
+}
+
 void KTTableViewArray::keyPressEvent(QKeyEvent* event)
 {
+    if (event->matches(QKeySequence::Copy)) {
+        emit copyRequested();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -131,8 +131,12 @@ public slots:
 signals:
     // An enabled button cell was clicked (the row is selected by then).
     void buttonClicked(int column, int row);
+    // The user pressed the copy key (Ctrl+C) in the table: what a row copies is the
+    // owner's choice. The key never reaches the menus while the table has the focus.
+    void copyRequested();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
