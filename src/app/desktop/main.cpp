@@ -9,6 +9,7 @@
 #include "platform/Keychain.h"
 #include "platform/ProcessProtection.h"
 #include "platform/RunLoop.h"
+#include "platform/TerminationSignals.h"
 #include "platform/desktop/SecretServiceKeychain.h"
 
 #include <QApplication>
@@ -17,15 +18,11 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 #include <memory>
 
 using namespace quorly;
@@ -61,36 +58,6 @@ void scheduleScreenshot(Controller* controller, const QString& file, int delayMs
         });
     });
     poll->start(200);
-}
-
-// A termination signal (logout, kill, Ctrl+C in the terminal) closes every document
-// first, so that no private folder with its plaintext outlives the program. The handler
-// only writes to a pipe; the event loop does the work.
-int gSignalPipe[2] = {-1, -1};
-
-extern "C" void onTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &byte, 1);
-}
-
-void closeDocumentsOnSignals(Controller* controller)
-{
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, controller);
-    QObject::connect(notifier, &QSocketNotifier::activated, controller, [controller] {
-        char drained[16];
-        while (::read(gSignalPipe[0], drained, sizeof drained) > 0) {
-        }
-        controller->terminate();
-    });
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }
 
 void describe(QCommandLineParser& parser, QCommandLineOption& screenshot, QCommandLineOption& screenshotDelay)
@@ -186,7 +153,9 @@ int main(int argc, char** argv)
     Controller controller;
     controller.setHotKeyInstaller(installLoginServices());
     controller.awakeFromNib();
-    closeDocumentsOnSignals(&controller);
+    // A termination signal closes every document first, so that no private folder with
+    // its plaintext outlives the program.
+    handleTerminationSignals(&controller, [&controller] { controller.terminate(); });
     if (parser.isSet(screenshot))
         scheduleScreenshot(&controller, parser.value(screenshot), parser.value(screenshotDelay).toInt());
     if (instance)
