@@ -48,6 +48,9 @@ struct Command {
     int minPositional = 1;
     int maxPositional = 1;
     std::function<int(const Arguments&)> run;
+    // Whether run() makes the application object itself (`clip` needs one with a
+    // display, once its options are checked); the others run in a QCoreApplication.
+    bool makesOwnApplication = false;
 };
 
 // The commands of each group; main() lists them all.
@@ -56,6 +59,7 @@ QList<Command> passwordCommands();
 QList<Command> editCommands();
 QList<Command> generateCommands();
 QList<Command> importExportCommands();
+QList<Command> entryCommands();
 
 // Opens the package of the first positional argument as the desktop program does (a
 // pre-2.0 package migrated, copies beside it merged), runs `change` on the open document

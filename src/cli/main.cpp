@@ -16,7 +16,7 @@ namespace {
 QList<Command> allCommands()
 {
     return readCommands() + editCommands() + passwordCommands() + generateCommands() +
-           importExportCommands();
+           importExportCommands() + entryCommands();
 }
 
 void printHelp(const QList<Command>& commands)
@@ -39,13 +39,16 @@ void printHelp(const QList<Command>& commands)
 int main(int argc, char** argv)
 {
     quorly::protectProcessSecrets();
-    QCoreApplication app(argc, argv);
+    // Decoded as QCoreApplication would; the application object comes once the command
+    // is known, as `clip` needs one with a display and the others one without.
     QCoreApplication::setOrganizationName(QStringLiteral("Quorly"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorly"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORLY_VERSION));
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
 
     const QList<Command> commands = allCommands();
-    QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
         printHelp(commands);
         return ExitUsage;
@@ -66,7 +69,12 @@ int main(int argc, char** argv)
         // held; those of live processes are locked and stay.
         quorly::TempFolder::removeStale();
         const std::optional<Arguments> parsed = parseArguments(command, args);
-        return parsed ? command.run(*parsed) : int(ExitUsage);
+        if (!parsed)
+            return ExitUsage;
+        std::optional<QCoreApplication> app;
+        if (!command.makesOwnApplication)
+            app.emplace(argc, argv);
+        return command.run(*parsed);
     }
     printError(QStringLiteral("unknown command '%1'; see quorly-cli --help.").arg(name));
     return ExitUsage;
