@@ -1,6 +1,7 @@
 // The real program on a real X server: create a password file through the panel, quit,
 // start again and find the file reopened; drag entries from one running Quorly to
 // another; set a hot key in the preferences. Runs under scripts/with-test-services.
+#include "app/RealProgram.h"
 #include "app/ScratchHome.h"
 
 #include <QDir>
@@ -15,42 +16,9 @@
 
 #include <memory>
 
+using namespace quorly::test;
+
 namespace {
-
-QString run(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
-    tool.waitForFinished(10000);
-    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-}
-
-// The first visible window whose name matches `pattern`, waited for up to 20 seconds.
-QString waitForWindow(const QString& pattern)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 20000) {
-        const QString found = run({"search", "--onlyvisible", "--name", pattern});
-        if (!found.isEmpty())
-            return found.split(QLatin1Char('\n')).first();
-        QThread::msleep(100);
-    }
-    return {};
-}
-
-void typeInto(const QString& window, const QStringList& steps)
-{
-    run({"windowfocus", "--sync", window});
-    QThread::msleep(200);
-    for (const QString& step : steps) {
-        if (step.startsWith("key:"))
-            run({"key", "--clearmodifiers", step.mid(4)});
-        else
-            run({"type", "--delay", "30", step});
-        QThread::msleep(100);
-    }
-}
 
 QStringList leftoverTemporaryFolders(const ScratchHome& scratch)
 {
@@ -59,35 +27,6 @@ QStringList leftoverTemporaryFolders(const ScratchHome& scratch)
         found << QDir(parent).entryList({".QLY.*"}, QDir::Dirs | QDir::Hidden);
     return found;
 }
-
-class QuorlyProcess {
-public:
-    // `runtime`: another runtime folder, for a program of its own beside a running one
-    // (as in a second session), which would otherwise take this one's files.
-    explicit QuorlyProcess(const QStringList& arguments, const QString& runtime = {})
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        if (!runtime.isEmpty())
-            env.insert("XDG_RUNTIME_DIR", runtime);
-        process_.setProcessEnvironment(env);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(QUORLY_BINARY_DIR "/bin/quorly"), arguments);
-        process_.waitForStarted();
-    }
-    ~QuorlyProcess()
-    {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.kill();
-            process_.waitForFinished();
-        }
-    }
-    bool finished(int msec = 20000) { return process_.waitForFinished(msec); }
-    int exitCode() const { return process_.exitCode(); }
-
-private:
-    QProcess process_;
-};
 
 bool haveTestDisplay()
 {
@@ -178,19 +117,19 @@ TEST(QuorlyOnX11, EntriesDragFromOneRunningQuorlyToAnother)
         windows << waitForWindow("^" + QFileInfo(file).completeBaseName());
         ASSERT_FALSE(windows.last().isEmpty());
     }
-    run({"windowmove", "--sync", windows[0], "0", "0"});
-    run({"windowmove", "--sync", windows[1], "600", "0"});
+    xdotool({"windowmove", "--sync", windows[0], "0", "0"});
+    xdotool({"windowmove", "--sync", windows[1], "600", "0"});
     QThread::msleep(300);
 
     // The first row of Home's list ("Bank") is pressed and dragged over Work's list.
-    run({"mousemove", "--sync", "60", "66"});
-    run({"mousedown", "1"});
+    xdotool({"mousemove", "--sync", "60", "66"});
+    xdotool({"mousedown", "1"});
     for (int x : {70, 90, 120, 200, 300, 400, 500, 600, 700, 800, 830}) {
-        run({"mousemove", "--sync", QString::number(x), "200"});
+        xdotool({"mousemove", "--sync", QString::number(x), "200"});
         QThread::msleep(60);
     }
     QThread::msleep(300);
-    run({"mouseup", "1"});
+    xdotool({"mouseup", "1"});
 
     QElapsedTimer clock;
     clock.start();
@@ -201,11 +140,11 @@ TEST(QuorlyOnX11, EntriesDragFromOneRunningQuorlyToAnother)
     EXPECT_EQ(cli({"list", "--password-stdin", home}), "Bank\nMail\nZoo\n");
 
     // Dropped back onto its own list, the row is refused.
-    run({"mousemove", "--sync", "60", "66"});
-    run({"mousedown", "1"});
+    xdotool({"mousemove", "--sync", "60", "66"});
+    xdotool({"mousedown", "1"});
     for (int y : {80, 120, 200, 300})
-        run({"mousemove", "--sync", "200", QString::number(y)});
-    run({"mouseup", "1"});
+        xdotool({"mousemove", "--sync", "200", QString::number(y)});
+    xdotool({"mouseup", "1"});
     QThread::msleep(500);
     EXPECT_EQ(cli({"list", "--password-stdin", home}), "Bank\nMail\nZoo\n");
 
