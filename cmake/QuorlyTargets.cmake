@@ -67,3 +67,31 @@ function(quorly_desktop_test)
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
 endfunction()
+
+# quorly_x11_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [DEPENDS <targets...>]
+#                 [TIMEOUT <seconds>] [QT_APPLICATION])
+# A GoogleTest executable for the test services' X server (its tests skip without one):
+# real programs, and the one keyboard and clipboard of that server, so it runs serially.
+# With QT_APPLICATION its main makes a QApplication there (tests/support/desktop_test_main.cpp).
+function(quorly_x11_test)
+  cmake_parse_arguments(T "QT_APPLICATION" "NAME;TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(main GTest::gtest_main)
+  if(T_QT_APPLICATION)
+    list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/desktop_test_main.cpp)
+    set(main Qt6::Widgets GTest::gtest)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_compile_options(${T_NAME} PRIVATE ${QUORLY_WARNINGS})
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${T_NAME} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+                                               QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${main})
+  if(T_DEPENDS)
+    add_dependencies(${T_NAME} ${T_DEPENDS})
+  endif()
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT ${T_TIMEOUT})
+endfunction()

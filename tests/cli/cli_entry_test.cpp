@@ -1,5 +1,6 @@
 // `quorly-cli show` and `quorly-cli clip`, run as a user would: show anywhere, clip on
 // the test X server, whose clipboard this test reads as another program would.
+#include "app/ScratchHome.h"
 #include "cli/CliRunner.h"
 #include "login/KeyRecorder.h"
 #include "support/X11Clipboard.h"
@@ -18,11 +19,7 @@ class CliEntry : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QDir(dir_.path()).mkpath("home");
-        qputenv("HOME", QFile::encodeName(dir_.filePath("home")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("home/.config")));
-        qunsetenv("XDG_RUNTIME_DIR");
-        package_ = dir_.filePath("Show.qly");
+        package_ = scratch_.home() + "/Show.qly";
         ASSERT_EQ(runCli({"create", "--password-stdin", package_}, "pw\n").exitCode, 0);
         ASSERT_EQ(runCli({"add", "--password-stdin", package_, "Bank", "--url", "https://bank.example", "--user",
                           "ann", "--password", kPassword, "--notes", "two\nlines"},
@@ -36,7 +33,7 @@ protected:
         return qgetenv("QUORLY_TEST_DISPLAY") == "1" && QGuiApplication::platformName() == QLatin1String("xcb");
     }
 
-    QTemporaryDir dir_;
+    ScratchHome scratch_;
     QString package_;
 };
 
@@ -89,7 +86,7 @@ TEST_F(CliEntry, ShowPrintsTheFieldsWithoutADisplayAndChangesNothing)
     EXPECT_TRUE(QString::fromUtf8(revealed.out).contains("\nPassword: " + kPassword + "\n"));
     EXPECT_EQ(runCli({"show", "--password-stdin", package_, "Nobody"}, "pw\n").exitCode, 1);
     EXPECT_EQ(runCli({"show", "--password-stdin", package_, "Bank"}, "wrong\n").exitCode, 4);
-    EXPECT_EQ(runCli({"show", "--password-stdin", dir_.filePath("none.qly"), "Bank"}, "pw\n").exitCode, 3);
+    EXPECT_EQ(runCli({"show", "--password-stdin", scratch_.home() + "/none.qly", "Bank"}, "pw\n").exitCode, 3);
     EXPECT_EQ(runCli({"show", "--password-stdin", package_}, "pw\n").exitCode, 2);
     EXPECT_EQ(fingerprint(package_), before);
 }

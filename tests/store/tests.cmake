@@ -22,13 +22,6 @@ quorly_unit_test(NAME test_conflict_copies SOURCES ${CMAKE_CURRENT_LIST_DIR}/tes
 # The file shared through a real Syncthing between two instances on this machine, and
 # opened in the real program on the test services' X server: serial, like every test
 # that types there.
-add_executable(test_syncthing_conflict ${CMAKE_CURRENT_LIST_DIR}/test_syncthing_conflict.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SyncthingPair.cpp)
-target_compile_options(test_syncthing_conflict PRIVATE ${QUORLY_WARNINGS})
-target_include_directories(test_syncthing_conflict PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-target_compile_definitions(test_syncthing_conflict PRIVATE QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}"
-                                                           QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
-target_link_libraries(test_syncthing_conflict PRIVATE Qt6::Network GTest::gtest_main)
-add_dependencies(test_syncthing_conflict quorly quorly-cli)
-gtest_discover_tests(test_syncthing_conflict DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-  PROPERTIES LABELS x11 RUN_SERIAL TRUE TIMEOUT 300)
+quorly_x11_test(NAME test_syncthing_conflict TIMEOUT 300
+                SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_syncthing_conflict.cpp ${CMAKE_CURRENT_LIST_DIR}/SyncthingPair.cpp
+                LIBS Qt6::Network DEPENDS quorly quorly-cli)
