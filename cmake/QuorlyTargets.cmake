@@ -13,6 +13,17 @@ function(quorly_collect_sources out_var dir)
   set(${out_var} ${found} PARENT_SCOPE)
 endfunction()
 
+# quorly_test_executable(<name> <sources...>)
+# A test's executable: the project's warnings, the headers of src/ and tests/, and where
+# the fixtures and the built programs are (QUORLY_TEST_DATA_DIR, QUORLY_BINARY_DIR).
+function(quorly_test_executable name)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${QUORLY_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+                                             QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+endfunction()
+
 # quorly_unit_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [LABELS <labels...>]
 #                  [ENVIRONMENT <k=v...>] [NO_SANITIZER])
 # Builds a GoogleTest executable against quorly_core. Unless NO_SANITIZER is given and
@@ -23,23 +34,16 @@ function(quorly_unit_test)
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()
-  add_executable(${T_NAME} ${T_SOURCES})
-  target_compile_options(${T_NAME} PRIVATE ${QUORLY_WARNINGS})
-  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_compile_definitions(${T_NAME} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
-                                               QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  quorly_test_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE quorly_core ${T_LIBS} GTest::gtest_main)
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
 
   if(QUORLY_SANITIZERS AND NOT T_NO_SANITIZER)
     set(san ${T_NAME}_san)
-    add_executable(${san} ${T_SOURCES})
-    target_compile_options(${san} PRIVATE ${QUORLY_WARNINGS} ${QUORLY_SANITIZER_FLAGS})
+    quorly_test_executable(${san} ${T_SOURCES})
+    target_compile_options(${san} PRIVATE ${QUORLY_SANITIZER_FLAGS})
     target_link_options(${san} PRIVATE ${QUORLY_SANITIZER_FLAGS})
-    target_include_directories(${san} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    target_compile_definitions(${san} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
-                                              QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
     target_link_libraries(${san} PRIVATE quorly_core_san ${T_LIBS} GTest::gtest_main)
     gtest_discover_tests(${san} TEST_SUFFIX " [san]" DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
       PROPERTIES LABELS "sanitizer" ENVIRONMENT
@@ -58,11 +62,7 @@ function(quorly_desktop_test)
   if(NOT T_ENVIRONMENT)
     set(T_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()
-  add_executable(${T_NAME} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/desktop_test_main.cpp)
-  target_compile_options(${T_NAME} PRIVATE ${QUORLY_WARNINGS})
-  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_compile_definitions(${T_NAME} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
-                                               QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  quorly_test_executable(${T_NAME} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/desktop_test_main.cpp)
   target_link_libraries(${T_NAME} PRIVATE quorly_desktop Qt6::Test ${T_LIBS} GTest::gtest)
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "${T_ENVIRONMENT}")
@@ -83,11 +83,7 @@ function(quorly_x11_test)
     list(APPEND T_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/desktop_test_main.cpp)
     set(main Qt6::Widgets GTest::gtest)
   endif()
-  add_executable(${T_NAME} ${T_SOURCES})
-  target_compile_options(${T_NAME} PRIVATE ${QUORLY_WARNINGS})
-  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_compile_definitions(${T_NAME} PRIVATE QUORLY_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
-                                               QUORLY_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  quorly_test_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${main})
   if(T_DEPENDS)
     add_dependencies(${T_NAME} ${T_DEPENDS})
