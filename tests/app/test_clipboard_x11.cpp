@@ -4,6 +4,7 @@
 #include "app/RealProgram.h"
 #include "app/ScratchHome.h"
 #include "cli/CliRunner.h"
+#include "support/PrintQString.h"
 #include "support/X11Clipboard.h"
 
 #include <QSettings>

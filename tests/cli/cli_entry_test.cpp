@@ -3,6 +3,7 @@
 #include "app/ScratchHome.h"
 #include "cli/CliRunner.h"
 #include "login/KeyRecorder.h"
+#include "support/PrintQString.h"
 #include "support/X11Clipboard.h"
 
 #include <QDir>

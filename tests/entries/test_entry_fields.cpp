@@ -4,8 +4,8 @@
 #include "app/ScratchHome.h"
 #include "entries/EntryCopy.h"
 #include "platform/Clipboard.h"
-
-#include <QCoreApplication>
+#include "support/EventLoop.h"
+#include "support/PrintQString.h"
 
 #include <gtest/gtest.h>
 
@@ -49,22 +49,9 @@ TEST(EntryShowText, LabelledFieldsTheSamePasswordMaskForAllAndIndentedContinuati
     EXPECT_EQ(entryShowText(bare, true), QStringLiteral("Name: Two\n  lines\n"));
 }
 
-TEST(EntryFields, NamesOfTheClipCommand)
-{
-    EXPECT_EQ(entryFieldNamed(QStringLiteral("password")), EntryField::Password);
-    EXPECT_EQ(entryFieldNamed(QStringLiteral("user")), EntryField::UserID);
-    EXPECT_EQ(entryFieldNamed(QStringLiteral("user2")), EntryField::SecondUserID);
-    EXPECT_EQ(entryFieldNamed(QStringLiteral("url")), EntryField::URL);
-    EXPECT_EQ(entryFieldNamed(QStringLiteral("Password")), std::nullopt);
-    EXPECT_EQ(entryFieldNamed(QString()), std::nullopt);
-}
-
 TEST(EntryCopy, PasswordAsASecretForThePreferredTimeOthersAsTextAndEmptyFieldsNotAtAll)
 {
-    static int argc = 1;
-    static char name[] = "test_entry_fields";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    quorly::test::coreApplication();
     ScratchHome scratch;
     auto board = std::make_shared<MemoryClipboard>();
     setClipboard(board);

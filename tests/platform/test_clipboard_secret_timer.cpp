@@ -3,13 +3,15 @@
 #include "platform/Clipboard.h"
 #include "platform/ClipboardSecretTimer.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/EventLoop.h"
+#include "support/PrintQString.h"
+
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 using namespace quorly;
+using namespace quorly::test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -18,11 +20,7 @@ class ClipboardSecretTimerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "test_clipboard_secret_timer";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
+        coreApplication();
         board = std::make_shared<MemoryClipboard>();
         setClipboard(board);
     }
@@ -34,10 +32,7 @@ protected:
         std::optional<ClipboardSecretTimer::Outcome> outcome;
         const QMetaObject::Connection connection = QObject::connect(
             &timer, &ClipboardSecretTimer::ended, [&](ClipboardSecretTimer::Outcome o) { outcome = o; });
-        QElapsedTimer clock;
-        clock.start();
-        while (!outcome && clock.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        spinUntil([&] { return outcome.has_value(); });
         QObject::disconnect(connection);
         return outcome;
     }

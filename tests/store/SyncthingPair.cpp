@@ -1,11 +1,11 @@
 #include "store/SyncthingPair.h"
 
-#include <QCoreApplication>
+#include "support/EventLoop.h"
+
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -35,15 +35,6 @@ QList<quint16> freePorts(int count)
             ports << servers.back()->serverPort();
     }
     return ports;
-}
-
-bool spin(const std::function<bool()>& done, int msec)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < msec)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
 }
 
 // Runs syncthing to its end (key generation, asking the device ID): its output, or
@@ -181,7 +172,7 @@ bool SyncthingPair::start(int side)
         error_ = QStringLiteral("syncthing did not start: %1").arg(s.process->errorString());
         return false;
     }
-    if (!spin([&] { return rest(side, "GET", QStringLiteral("/rest/system/ping"), 2000).has_value(); }, 60000)) {
+    if (!spinUntil([&] { return rest(side, "GET", QStringLiteral("/rest/system/ping"), 2000).has_value(); }, 60000)) {
         error_ = QStringLiteral("syncthing of side %1 never answered on 127.0.0.1:%2:\n%3")
                      .arg(side)
                      .arg(s.guiPort)
@@ -234,7 +225,7 @@ bool SyncthingPair::waitUntilConnected(bool connected, int msec)
         const QString other = sides_[1 - side].deviceID;
         return answer && answer->object()[QStringLiteral("connections")][other][QStringLiteral("connected")].toBool();
     };
-    return spin([&] { return isConnected(0) == connected && isConnected(1) == connected; }, msec);
+    return spinUntil([&] { return isConnected(0) == connected && isConnected(1) == connected; }, msec);
 }
 
 bool SyncthingPair::pause()
@@ -258,7 +249,7 @@ bool SyncthingPair::resume()
 bool SyncthingPair::scan(int side)
 {
     // The scan answers once it is done; a folder still starting up refuses it for a moment.
-    return spin([&] { return rest(side, "POST", QStringLiteral("/rest/db/scan?folder=") + kFolderID).has_value(); },
+    return spinUntil([&] { return rest(side, "POST", QStringLiteral("/rest/db/scan?folder=") + kFolderID).has_value(); },
                 60000);
 }
 

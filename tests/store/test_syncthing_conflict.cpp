@@ -19,15 +19,6 @@ using namespace quorly::test;
 
 namespace {
 
-QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "test_syncthing_conflict";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 const QByteArray kFilePassword = "shared secret\n";
 
 QStringList conflictCopies(const QString& package)
@@ -64,7 +55,7 @@ QString listing(const QString& package)
 
 TEST(SyncthingConflict, BothMachinesEndWithEveryEntryOnceQuorlyOpensTheFile)
 {
-    application();
+    coreApplication();
     if (QStandardPaths::findExecutable("syncthing").isEmpty())
         GTEST_SKIP() << "needs syncthing (scripts/bootstrap installs it)";
     if (qgetenv("QUORLY_TEST_DISPLAY") != "1" || QStandardPaths::findExecutable("xdotool").isEmpty())
