@@ -2,6 +2,8 @@
 
 #include "app/Preferences.h"
 #include "app/StartUp.h"
+#include "entries/EntryCopy.h"
+#include "platform/ClipboardSecretTimer.h"
 
 #include <QVariant>
 
@@ -35,6 +37,13 @@ QString minutesTitle(qint64 minutes)
     return minutes == 1 ? QStringLiteral("After 1 minute") : QStringLiteral("After %1 minutes").arg(minutes);
 }
 
+QString secondsTitle(qint64 seconds)
+{
+    if (seconds % 60 == 0)
+        return minutesTitle(seconds / 60);
+    return seconds == 1 ? QStringLiteral("After 1 second") : QStringLiteral("After %1 seconds").arg(seconds);
+}
+
 }  // namespace
 
 HotKeyModifiers modifiersOfMask(qint64 mask)
@@ -62,6 +71,7 @@ PreferencesPanelValues preferencesPanelValues()
     values.typeSpeedSlider = int(std::clamp<qint64>(typeSpeed, kTypeSpeedSlowest, kTypeSpeedFastest));
     values.generatedPasswordLength = Preferences::integer(PrefKey::GeneratedPasswordLength);
     values.passwordPrompt = Preferences::integer(PrefKey::PasswordPrompt);
+    values.clipboardClearSeconds = clipboardClearSecondsSetting();
     values.hoverUserID = Preferences::boolean(PrefKey::HoverUserID);
     values.hoverPassword = Preferences::boolean(PrefKey::HoverPassword);
     values.hoverURL = Preferences::boolean(PrefKey::HoverURL);
@@ -88,6 +98,7 @@ void savePreferencesPanelValues(const PreferencesPanelValues& values, const std:
         reRegisterHotKeys();
     Preferences::setValues({
         {PrefKey::PasswordPrompt, values.passwordPrompt},
+        {PrefKey::ClipboardClearSeconds, values.clipboardClearSeconds},
         {PrefKey::HoverUserID, values.hoverUserID},
         {PrefKey::HoverPassword, values.hoverPassword},
         {PrefKey::HoverURL, values.hoverURL},
@@ -156,6 +167,17 @@ QList<PopUpItem> passwordPromptItems(qint64 stored)
         items.append({minutesTitle(minutes), minutes + 1});
     // Every value below 1 means "never" to the reader; one stored by hand says so.
     const QString title = stored < 0 ? QStringLiteral("Never (%1)").arg(stored) : minutesTitle(stored - 1);
+    return withItemFor(items, stored, title);
+}
+
+QList<PopUpItem> clipboardClearItems(qint64 stored)
+{
+    QList<PopUpItem> items = {{QStringLiteral("Never"), 0}};
+    for (qint64 seconds : {10, 30, 60, 120, 300})
+        items.append({secondsTitle(seconds), seconds});
+    // The reader takes a negative number for the default; one stored by hand says so.
+    const QString title = stored < 0 ? secondsTitle(kClipboardClearSecondsDefault) + QStringLiteral(" (%1)").arg(stored)
+                                     : secondsTitle(stored);
     return withItemFor(items, stored, title);
 }
 

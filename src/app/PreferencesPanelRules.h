@@ -38,6 +38,7 @@ struct PreferencesPanelValues {
     int typeSpeedSlider = 0;
     qint64 generatedPasswordLength = 0;  // the tag of the selected item
     qint64 passwordPrompt = 0;           // likewise
+    qint64 clipboardClearSeconds = 0;    // likewise
     bool hoverUserID = false;
     bool hoverPassword = false;
     bool hoverURL = false;
@@ -95,5 +96,7 @@ struct PopUpItem {
 // own in its place, selected, so that OK on an untouched panel keeps it.
 QList<PopUpItem> generatedPasswordLengthItems(qint64 stored);
 QList<PopUpItem> passwordPromptItems(qint64 stored);
+// When a copied password leaves the clipboard ("clipboardClearSeconds"; 0 never).
+QList<PopUpItem> clipboardClearItems(qint64 stored);
 
 }  // namespace quorly

@@ -22,11 +22,15 @@ ClipboardSecretTimer& passwordTimer()
 
 }  // namespace
 
+qint64 clipboardClearSecondsSetting()
+{
+    return Preferences::contains(PrefKey::ClipboardClearSeconds) ? Preferences::integer(PrefKey::ClipboardClearSeconds)
+                                                                 : kClipboardClearSecondsDefault;
+}
+
 std::optional<std::chrono::milliseconds> passwordClipboardDelay()
 {
-    return clipboardClearDelay(Preferences::contains(PrefKey::ClipboardClearSeconds)
-                                   ? Preferences::integer(PrefKey::ClipboardClearSeconds)
-                                   : kClipboardClearSecondsDefault);
+    return clipboardClearDelay(clipboardClearSecondsSetting());
 }
 
 bool copyEntryField(const Entry& entry, EntryField field)

@@ -7,8 +7,12 @@
 
 namespace quorly {
 
-// How long a copied password stays on the clipboard: "clipboardClearSeconds" (30 while
-// it is missing; 0 keeps it there until something replaces it).
+// The stored "clipboardClearSeconds", or its default of 30 while it is missing (start-up
+// writes it, but a store shared with an older version may lack it): missing is not
+// "never".
+qint64 clipboardClearSecondsSetting();
+// How long a copied password stays on the clipboard, from clipboardClearSecondsSetting()
+// (0 keeps it there until something replaces it).
 std::optional<std::chrono::milliseconds> passwordClipboardDelay();
 
 // Copy User ID, Copy Password and Copy URL. The password goes onto the clipboard as a

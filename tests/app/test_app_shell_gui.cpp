@@ -120,6 +120,7 @@ TEST_F(AppShell, OKWritesEveryControlAndRegistersTheNewHotKeys)
         EXPECT_TRUE(panel->typeSpeedSlider()->isEnabled());
         EXPECT_EQ(panel->typeSpeedSlider()->value(), 80);
         EXPECT_EQ(panel->passwordPromptPopup()->currentText(), "After 3 minutes");
+        EXPECT_EQ(panel->clipboardClearPopup()->currentText(), "After 30 seconds");
         EXPECT_EQ(panel->generatedPasswordLength()->currentData().toLongLong(), 8);
         EXPECT_TRUE(panel->hoverUserID()->isChecked());
         EXPECT_TRUE(panel->hoverNotes()->isChecked());
@@ -135,6 +136,7 @@ TEST_F(AppShell, OKWritesEveryControlAndRegistersTheNewHotKeys)
         panel->generatedPasswordLength()->setCurrentIndex(panel->generatedPasswordLength()->findData(24));
         panel->hoverURL()->click();
         panel->confirmDeleteSwitch()->click();
+        panel->clipboardClearPopup()->setCurrentIndex(panel->clipboardClearPopup()->findData(0));
         EXPECT_TRUE(hotKeyCalls.isEmpty());  // nothing happens before OK
         panel->okButton()->click();
     });
@@ -149,6 +151,7 @@ TEST_F(AppShell, OKWritesEveryControlAndRegistersTheNewHotKeys)
     EXPECT_EQ(Preferences::integer(PrefKey::PasswordPrompt), 4);  // untouched, kept
     EXPECT_TRUE(Preferences::boolean(PrefKey::HoverURL));
     EXPECT_FALSE(Preferences::boolean(PrefKey::ConfirmDelete));
+    EXPECT_EQ(Preferences::integer(PrefKey::ClipboardClearSeconds), 0);  // never
 
     // The next opening shows the store afresh: no wait is shown as 10 again, and the
     // switch on by hand starts typing at 50.
@@ -240,7 +243,7 @@ TEST_F(AppShell, EveryMenuItemAndPreferenceHasItsPlaceInTheHelp)
     for (const QString& key : {PrefKey::HotkeyUserID, PrefKey::HotkeyPassword, PrefKey::BrowserPageLoadDelay,
                                PrefKey::TypeSpeed, PrefKey::GeneratedPasswordLength, PrefKey::PasswordPrompt,
                                PrefKey::HoverUserID, PrefKey::HoverPassword, PrefKey::HoverURL, PrefKey::HoverNotes,
-                               PrefKey::ConfirmDelete})
+                               PrefKey::ConfirmDelete, PrefKey::ClipboardClearSeconds})
         EXPECT_TRUE(anchors.contains(key)) << key.toStdString();
 
     // The menu item opens the help at its own title; iosHelp at "ios"; any other

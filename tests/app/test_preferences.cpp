@@ -75,6 +75,7 @@ TEST_F(PanelRules, EveryControlGoesToItsKeyAndComesBack)
     values.typeSpeedSlider = 80;
     values.generatedPasswordLength = 20;
     values.passwordPrompt = 11;
+    values.clipboardClearSeconds = 120;
     values.hoverUserID = false;
     values.hoverPassword = true;
     values.hoverURL = true;
@@ -97,6 +98,7 @@ TEST_F(PanelRules, EveryControlGoesToItsKeyAndComesBack)
     EXPECT_EQ(Preferences::integer(PrefKey::TypeSpeed), 80);
     EXPECT_EQ(Preferences::integer(PrefKey::GeneratedPasswordLength), 20);
     EXPECT_EQ(Preferences::integer(PrefKey::PasswordPrompt), 11);
+    EXPECT_EQ(Preferences::integer(PrefKey::ClipboardClearSeconds), 120);
     EXPECT_TRUE(Preferences::boolean(PrefKey::HoverPassword));
     EXPECT_FALSE(Preferences::boolean(PrefKey::ConfirmDelete));
     // No control writes the update framework's key.
@@ -123,6 +125,13 @@ TEST_F(PanelRules, FillingShowsTheStoredValuesTheWayThePanelNeedsThem)
     EXPECT_TRUE(shown.hoverUserID);
     EXPECT_TRUE(shown.confirmDelete);
     EXPECT_EQ(shown.passwordPrompt, 0);
+    EXPECT_EQ(shown.clipboardClearSeconds, 30);
+    // A store without the clipboard key (an older version's) shows the default, not
+    // "Never"; a "Never" the user chose stays.
+    Preferences::remove(PrefKey::ClipboardClearSeconds);
+    EXPECT_EQ(preferencesPanelValues().clipboardClearSeconds, 30);
+    Preferences::setInteger(PrefKey::ClipboardClearSeconds, 0);
+    EXPECT_EQ(preferencesPanelValues().clipboardClearSeconds, 0);
 
     // A stored delay of 0 shows as 10, so OK stores 10; a negative one stays as typed.
     Preferences::setInteger(PrefKey::BrowserPageLoadDelay, 0);
@@ -186,6 +195,16 @@ TEST(PanelRuleFunctions, PopUpsOfferTheirItemsAndKeepAStrangeValue)
     EXPECT_EQ(passwordPromptItems(4).at(4), (PopUpItem{"After 3 minutes", 4}));
     EXPECT_EQ(passwordPromptItems(-2).at(1), (PopUpItem{"Never (-2)", -2}));
     EXPECT_EQ(passwordPromptItems(61).last(), (PopUpItem{"After 60 minutes", 61}));
+
+    QList<PopUpItem> clearing = clipboardClearItems(30);
+    EXPECT_EQ(clearing, (QList<PopUpItem>{{"Never", 0},
+                                          {"After 10 seconds", 10},
+                                          {"After 30 seconds", 30},
+                                          {"After 1 minute", 60},
+                                          {"After 2 minutes", 120},
+                                          {"After 5 minutes", 300}}));
+    EXPECT_EQ(clipboardClearItems(45).at(3), (PopUpItem{"After 45 seconds", 45}));
+    EXPECT_EQ(clipboardClearItems(-5).at(1), (PopUpItem{"After 30 seconds (-5)", -5}));
 
     // The generator's lengths, and a length of no item in its place.
     EXPECT_EQ(generatedPasswordLengthItems(16).size(), StartUp::offeredPasswordLengths().size());

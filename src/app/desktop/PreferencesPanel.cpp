@@ -117,6 +117,9 @@ PreferencesPanel::PreferencesPanel(QWidget* parent) : QDialog(parent)
     passwordPromptPopup_ = new QComboBox(passwords);
     passwordPromptPopup_->setObjectName(QStringLiteral("passwordPromptPopup"));
     passwordsForm->addRow(tr("Ask for the file password again\nafter its window was left:"), passwordPromptPopup_);
+    clipboardClearPopup_ = new QComboBox(passwords);
+    clipboardClearPopup_->setObjectName(QStringLiteral("clipboardClearPopup"));
+    passwordsForm->addRow(tr("Clear a copied password\nfrom the clipboard:"), clipboardClearPopup_);
     layout->addWidget(passwords);
 
     auto* list = new QGroupBox(tr("Entry List"), this);
@@ -178,6 +181,7 @@ void PreferencesPanel::fill(const PreferencesPanelValues& values)
     fillPopUp(generatedPasswordLength_, generatedPasswordLengthItems(values.generatedPasswordLength),
               values.generatedPasswordLength);
     fillPopUp(passwordPromptPopup_, passwordPromptItems(values.passwordPrompt), values.passwordPrompt);
+    fillPopUp(clipboardClearPopup_, clipboardClearItems(values.clipboardClearSeconds), values.clipboardClearSeconds);
     hoverUserID_->setChecked(values.hoverUserID);
     hoverPassword_->setChecked(values.hoverPassword);
     hoverURL_->setChecked(values.hoverURL);
@@ -199,6 +203,7 @@ PreferencesPanelValues PreferencesPanel::values() const
     values.typeSpeedSlider = typeSpeedSlider_->value();
     values.generatedPasswordLength = selectedTag(generatedPasswordLength_);
     values.passwordPrompt = selectedTag(passwordPromptPopup_);
+    values.clipboardClearSeconds = selectedTag(clipboardClearPopup_);
     values.hoverUserID = hoverUserID_->isChecked();
     values.hoverPassword = hoverPassword_->isChecked();
     values.hoverURL = hoverURL_->isChecked();

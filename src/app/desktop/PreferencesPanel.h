@@ -44,6 +44,7 @@ public:
     QSlider* typeSpeedSlider() const { return typeSpeedSlider_; }
     QComboBox* generatedPasswordLength() const { return generatedPasswordLength_; }
     QComboBox* passwordPromptPopup() const { return passwordPromptPopup_; }
+    QComboBox* clipboardClearPopup() const { return clipboardClearPopup_; }
     QCheckBox* hoverUserID() const { return hoverUserID_; }
     QCheckBox* hoverPassword() const { return hoverPassword_; }
     QCheckBox* hoverURL() const { return hoverURL_; }
@@ -73,6 +74,7 @@ private:
     QSlider* typeSpeedSlider_ = nullptr;
     QComboBox* generatedPasswordLength_ = nullptr;
     QComboBox* passwordPromptPopup_ = nullptr;
+    QComboBox* clipboardClearPopup_ = nullptr;
     QCheckBox* hoverUserID_ = nullptr;
     QCheckBox* hoverPassword_ = nullptr;
     QCheckBox* hoverURL_ = nullptr;
