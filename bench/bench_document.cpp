@@ -1,7 +1,6 @@
 // Open and save of password files of growing size through the document, and the three
 // parts that make up their cost: key derivation, the cipher, and the archive.
 #include "entries/EntryList.h"
-#include "platform/KeyedArchive.h"
 #include "store/CipherEngine.h"
 #include "store/DocumentWindow.h"
 #include "store/Globals.h"
@@ -168,7 +167,7 @@ void BM_ArchiveEncode(benchmark::State& state)
     std::size_t bytes = 0;
     for (auto _ : state) {
         list.sort();
-        const QByteArray archive = KeyedArchive::encode(archiveFromEntries(list));
+        const QByteArray archive = keyedArchiveFromEntries(list);
         bytes = std::size_t(archive.size());
         benchmark::DoNotOptimize(archive.constData());
     }
@@ -178,10 +177,9 @@ BENCHMARK(BM_ArchiveEncode)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark:
 
 void BM_ArchiveDecode(benchmark::State& state)
 {
-    const QByteArray archive = KeyedArchive::encode(archiveFromEntries(realisticList(int(state.range(0)))));
+    const QByteArray archive = keyedArchiveFromEntries(realisticList(int(state.range(0))));
     for (auto _ : state) {
-        const ArchiveReadResult read = KeyedArchive::decode(archive);
-        const auto entries = entriesFromArchive(*read.root, nullptr);
+        const auto entries = entriesFromKeyedArchive(archive, nullptr);
         benchmark::DoNotOptimize(entries->size());
     }
 }
@@ -190,7 +188,7 @@ BENCHMARK(BM_ArchiveDecode)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark:
 void BM_CipherEncryptAndVerify(benchmark::State& state)
 {
     QTemporaryDir dir;
-    const QByteArray archive = KeyedArchive::encode(archiveFromEntries(realisticList(int(state.range(0)))));
+    const QByteArray archive = keyedArchiveFromEntries(realisticList(int(state.range(0))));
     const QString plain = dir.filePath(QStringLiteral("Data"));
     const QString stored = dir.filePath(QStringLiteral("Data.qlyi"));
     selectCurrentParameters();

@@ -4,7 +4,6 @@
 #include "store/MyDocument.h"
 
 #include "login/WebsitePasswordManager.h"
-#include "platform/KeyedArchive.h"
 #include "platform/RunLoop.h"
 #include "store/DocumentMessages.h"
 #include "store/DocumentWindow.h"
@@ -199,7 +198,7 @@ bool MyDocument::writeEntries()
 {
     passwordArray_.sort();
     CryptFailure why;
-    if (!storeArchive(KeyedArchive::encode(archiveFromEntries(passwordArray_)), tempDataPath_,
+    if (!storeArchive(keyedArchiveFromEntries(passwordArray_), tempDataPath_,
                       packageFile(PackageFileName::Data), &why)) {
         // The stored file keeps its content and its date, so no reload follows.
         saveFailed(saveFailedBecause(why.describe()));
@@ -254,7 +253,7 @@ bool MyDocument::saveRecentWebsites()
     // package's two files under two passwords.
     if (!passwordStillOpensData())
         return false;
-    return storeArchive(KeyedArchive::encode(archiveFromTitles(wpm_->recentWebsiteTitles())), tempRecentWebsitesPath_,
+    return storeArchive(keyedArchiveFromTitles(wpm_->recentWebsiteTitles()), tempRecentWebsitesPath_,
                         target);
 }
 

@@ -1,6 +1,5 @@
 #include "store/NewPasswordFile.h"
 
-#include "platform/KeyedArchive.h"
 #include "store/CipherEngine.h"
 #include "store/FolderLock.h"
 #include "store/PackageLeftovers.h"
@@ -87,7 +86,7 @@ bool createPasswordFile(const QString& path, const QString& framis, QString* err
     };
 
     const QString plaintext = temp->filePath(QStringLiteral("Data"));
-    QByteArray archive = KeyedArchive::encode(archiveFromEntries(EntryList()));
+    QByteArray archive = keyedArchiveFromEntries(EntryList());
     selectCurrentParameters();
     CryptFailure why;
     if (!writePlaintextFile(plaintext, archive))

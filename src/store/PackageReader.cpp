@@ -1,7 +1,5 @@
 #include "store/PackageReader.h"
 
-#include "platform/KeyedArchive.h"
-#include "platform/TypedStream.h"
 #include "store/CipherEngine.h"
 #include "store/DocumentMessages.h"
 #include "store/PasswordArchive.h"
@@ -9,7 +7,6 @@
 #include "store/TempFolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 

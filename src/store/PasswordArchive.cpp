@@ -1,5 +1,8 @@
 #include "store/PasswordArchive.h"
 
+#include "platform/KeyedArchive.h"
+#include "platform/TypedStream.h"
+
 namespace quorly {
 
 namespace {
@@ -120,6 +123,60 @@ ArchiveValue archiveFromTitles(const QStringList& titles)
     for (const QString& title : titles)
         array.emplace_back(title);
     return ArchiveValue::fromArray(std::move(array));
+}
+
+QByteArray keyedArchiveFromEntries(const EntryList& entries)
+{
+    return KeyedArchive::encode(archiveFromEntries(entries));
+}
+
+std::optional<QList<EntryRef>> entriesFromKeyedArchive(const QByteArray& bytes, QString* error)
+{
+    const ArchiveReadResult read = KeyedArchive::decode(bytes);
+    if (!read) {
+        setError(error, read.error);
+        return std::nullopt;
+    }
+    return entriesFromArchive(*read.root, error);
+}
+
+QByteArray keyedArchiveFromTitles(const QStringList& titles)
+{
+    return KeyedArchive::encode(archiveFromTitles(titles));
+}
+
+std::optional<QStringList> titlesFromKeyedArchive(const QByteArray& bytes, QString* error)
+{
+    const ArchiveReadResult read = KeyedArchive::decode(bytes);
+    if (!read) {
+        setError(error, read.error);
+        return std::nullopt;
+    }
+    return titlesFromArchive(*read.root, error);
+}
+
+std::optional<QList<EntryRef>> entriesFromPlaintext(const QByteArray& bytes, bool sequential, QString* error)
+{
+    if (!sequential)
+        return entriesFromKeyedArchive(bytes, error);
+    const ArchiveReadResult read = TypedStream::decode(bytes);
+    if (!read) {
+        setError(error, read.error);
+        return std::nullopt;
+    }
+    return entriesFromArchive(*read.root, error);
+}
+
+std::optional<QStringList> titlesFromPlaintext(const QByteArray& bytes, bool sequential, QString* error)
+{
+    if (!sequential)
+        return titlesFromKeyedArchive(bytes, error);
+    const ArchiveReadResult read = TypedStream::decode(bytes);
+    if (!read) {
+        setError(error, read.error);
+        return std::nullopt;
+    }
+    return titlesFromArchive(*read.root, error);
 }
 
 }  // namespace quorly

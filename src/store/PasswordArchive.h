@@ -3,6 +3,8 @@
 #include "entries/EntryList.h"
 #include "platform/ArchiveValue.h"
 
+#include <QByteArray>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,5 +25,15 @@ ArchiveValue archiveFromEntries(const EntryList& entries);
 
 std::optional<QStringList> titlesFromArchive(const ArchiveValue& root, QString* error);
 ArchiveValue archiveFromTitles(const QStringList& titles);
+
+// The current format's files: keyed archives of the two graphs above, in bytes.
+QByteArray keyedArchiveFromEntries(const EntryList& entries);
+std::optional<QList<EntryRef>> entriesFromKeyedArchive(const QByteArray& bytes, QString* error);
+QByteArray keyedArchiveFromTitles(const QStringList& titles);
+std::optional<QStringList> titlesFromKeyedArchive(const QByteArray& bytes, QString* error);
+
+// Decrypted files of either format: a sequential archive (pre-2.0) or a keyed one.
+std::optional<QList<EntryRef>> entriesFromPlaintext(const QByteArray& bytes, bool sequential, QString* error);
+std::optional<QStringList> titlesFromPlaintext(const QByteArray& bytes, bool sequential, QString* error);
 
 }  // namespace quorly

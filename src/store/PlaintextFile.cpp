@@ -1,7 +1,5 @@
 #include "store/PlaintextFile.h"
 
-#include "platform/KeyedArchive.h"
-#include "platform/TypedStream.h"
 #include "store/CipherEngine.h"
 #include "store/PasswordArchive.h"
 
@@ -87,12 +85,17 @@ std::optional<QByteArray> takePlaintextFile(const QString& path)
 
 namespace {
 
-ArchiveReadResult takePlaintextArchive(const QString& path, bool sequential)
+// Reads the decrypted file with `read`, then overwrites its bytes whatever came of it.
+template <typename Result, typename Read>
+std::optional<Result> takePlaintext(const QString& path, QString* error, Read read)
 {
     std::optional<QByteArray> bytes = takePlaintextFile(path);
-    if (!bytes)
-        return {std::nullopt, QStringLiteral("the decrypted file cannot be read")};
-    ArchiveReadResult result = sequential ? TypedStream::decode(*bytes) : KeyedArchive::decode(*bytes);
+    if (!bytes) {
+        if (error)
+            *error = QStringLiteral("the decrypted file cannot be read");
+        return std::nullopt;
+    }
+    std::optional<Result> result = read(*bytes);
     cleanseBytes(*bytes);
     return result;
 }
@@ -101,24 +104,14 @@ ArchiveReadResult takePlaintextArchive(const QString& path, bool sequential)
 
 std::optional<QList<EntryRef>> takePlaintextEntries(const QString& path, bool sequential, QString* error)
 {
-    const ArchiveReadResult archive = takePlaintextArchive(path, sequential);
-    if (!archive.root) {
-        if (error)
-            *error = archive.error;
-        return std::nullopt;
-    }
-    return entriesFromArchive(*archive.root, error);
+    return takePlaintext<QList<EntryRef>>(
+        path, error, [&](const QByteArray& bytes) { return entriesFromPlaintext(bytes, sequential, error); });
 }
 
 std::optional<QStringList> takePlaintextTitles(const QString& path, bool sequential, QString* error)
 {
-    const ArchiveReadResult archive = takePlaintextArchive(path, sequential);
-    if (!archive.root) {
-        if (error)
-            *error = archive.error;
-        return std::nullopt;
-    }
-    return titlesFromArchive(*archive.root, error);
+    return takePlaintext<QStringList>(
+        path, error, [&](const QByteArray& bytes) { return titlesFromPlaintext(bytes, sequential, error); });
 }
 
 }  // namespace quorly

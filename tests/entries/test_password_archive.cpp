@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+
+#include <limits>
+
 using namespace quorly;
 
 namespace {
@@ -9,6 +13,70 @@ namespace {
 using D = ArchiveValue::Dictionary;
 
 ArchiveValue array(ArchiveValue::Array items) { return ArchiveValue::fromArray(std::move(items)); }
+
+// Entries as a file collects them over the years: names outside ASCII and beyond the
+// BMP, shared and empty values, long notes, every login option, keys of a later
+// version, and integers and reals of every stored width. The same list every time.
+EntryList lifelikeList(int count)
+{
+    uint32_t seed = 20240611;
+    auto next = [&seed](uint32_t below) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % below;
+    };
+    const QString browsers[] = {QStringLiteral("Default Browser"), QStringLiteral("Firefox"),
+                                QStringLiteral("Chromium")};
+    EntryList list;
+    for (int i = 0; i < count; ++i) {
+        Entry e;
+        if (i % 17 == 0)
+            e.setName(QStringLiteral("Zürich Kantonalbank %1").arg(i));
+        else if (i % 29 == 0)
+            e.setName(QStringLiteral("Café ☕ %1 \U0001F511").arg(i));
+        else
+            e.setName(QStringLiteral("Site %1 account").arg(next(100000)));
+        e.setString(EntryKey::Button, QString());
+        if (i % 9 != 0)
+            e.setString(EntryKey::WebsiteURL, QStringLiteral("https://www.example-%1.com/login").arg(i));
+        e.setString(EntryKey::WebsiteUserID, QStringLiteral("someone.%1@example.org").arg(next(5000)));
+        if (i % 4 == 0)
+            e.setString(EntryKey::WebsiteUserID2, QStringLiteral("customer-%1").arg(next(100000000)));
+        e.setString(EntryKey::WebsitePassword,
+                    i % 50 == 0 ? QStringLiteral("hunter2") : QStringLiteral("x7!Kp%1qZr$2mW").arg(next(1000000)));
+        if (i % 3 == 0)
+            e.setString(EntryKey::Notes, QString());
+        else if (i % 41 == 0)
+            e.setString(EntryKey::Notes, QStringLiteral("Recovery codes: ").repeated(20) + QString::number(i));
+        else
+            e.setString(EntryKey::Notes, QStringLiteral("Question: first pet.\nCustomer %1").arg(i * 7));
+        e.setBool(EntryKey::UserIDTabSwitch, i % 2 == 0);
+        e.setInteger(EntryKey::UserIDTabCount, next(3));
+        e.setBool(EntryKey::PasswordTabSwitch, i % 5 != 0);
+        e.setInteger(EntryKey::PasswordTabCount, 0);
+        if (i % 7 == 0) {
+            e.setInteger(EntryKey::UserIDOptions, next(4));
+            e.setBool(EntryKey::PasswordEnter, true);
+            e.setString(EntryKey::Browser, browsers[next(3)]);
+            e.setString(EntryKey::BrowserBundleID, QStringLiteral("org.example.browser"));
+            e.setBool(EntryKey::UseCWBrowser, false);
+            e.setInteger(EntryKey::PasswordLength, 8 + next(25));
+            e.setBool(EntryKey::IncludeSpecials, true);
+        }
+        if (i % 97 == 0) {
+            e.set(QStringLiteral("futureReal"), 0.25 * i);
+            e.setInteger(QStringLiteral("futureNegative"), -7 - i);
+            e.setInteger(QStringLiteral("futureWide"), 5000000000LL + i);
+            e.setInteger(QStringLiteral("futureWidest"), std::numeric_limits<qint64>::min() + i);
+        }
+        list.append(makeEntry(std::move(e)));
+    }
+    return list;
+}
+
+std::string sha256(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString();
+}
 
 }  // namespace
 
@@ -66,4 +134,31 @@ TEST(PasswordArchive, TitlesRoundTripAndRejectOtherShapes)
     EXPECT_FALSE(titlesFromArchive(array({ArchiveValue("a"), ArchiveValue::fromInteger(1)}), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(titlesFromArchive(ArchiveValue("a"), &error));
+}
+
+// The bytes every stored file is written with must never change: Quorly for Mac OS X
+// and every earlier version read them, and a byte moved would be a changed file to every
+// folder synchroniser. The digests were taken from this writer's output when it was known
+// to match the platform's layout; lists of 300 and 8000 entries cover 16- and 32-bit
+// object references and 32-bit offsets.
+TEST(PasswordArchive, WritesTheSameBytesAsEver)
+{
+    const QByteArray small = keyedArchiveFromEntries(lifelikeList(300));
+    EXPECT_EQ(sha256(small), "0aa2a107456475615cc8c99949b2e7286d0ad1f102eb40d81b64e3ef76e5e1e0");
+    const EntryList written = lifelikeList(8000);
+    const QByteArray large = keyedArchiveFromEntries(written);
+    EXPECT_EQ(sha256(large), "956809e20e341308955571b6879449758a57f1148364c4e2b05de8083ebafac4");
+    const QStringList titles = {QStringLiteral("Bank"), QStringLiteral("Zürich Kantonalbank 17"), QString(),
+                                QStringLiteral("Café ☕ 29 \U0001F511"), QStringLiteral("Mail")};
+    EXPECT_EQ(sha256(keyedArchiveFromTitles(titles)), "118a2b7043edeebfcd18e4c018a019769d03744f04e08092337e852bba0acd4b");
+    EXPECT_EQ(sha256(keyedArchiveFromEntries(EntryList())), "6944bcf3807d076b26a852340d8fe3c2e241e126bd1d2ebbf5b8fb1e45a709dc");
+
+    // And they read back to the very entries, key order and value kinds included.
+    QString error;
+    const auto read = entriesFromKeyedArchive(large, &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    ASSERT_EQ(read->size(), written.size());
+    for (int i = 0; i < written.size(); ++i)
+        ASSERT_EQ(read->at(i)->items(), written.at(i)->items()) << i;
+    EXPECT_EQ(titlesFromKeyedArchive(keyedArchiveFromTitles(titles), &error), titles);
 }

@@ -1,6 +1,5 @@
 #include "store/DocumentTestSupport.h"
 
-#include "platform/KeyedArchive.h"
 #include "store/CipherEngine.h"
 #include "store/PasswordArchive.h"
 
@@ -94,12 +93,12 @@ void writeEntriesFile(const QString& file, const QList<Entry>& entries, const QS
     EntryList list;
     for (const Entry& e : entries)
         list.append(makeEntry(e));
-    writeEncrypted(file, KeyedArchive::encode(archiveFromEntries(list)), framis);
+    writeEncrypted(file, keyedArchiveFromEntries(list), framis);
 }
 
 void writeTitlesFile(const QString& file, const QStringList& titles, const QString& framis)
 {
-    writeEncrypted(file, KeyedArchive::encode(archiveFromTitles(titles)), framis);
+    writeEncrypted(file, keyedArchiveFromTitles(titles), framis);
 }
 
 std::optional<QList<EntryRef>> readEntriesFile(const QString& file, const QString& framis)
@@ -111,12 +110,10 @@ std::optional<QList<EntryRef>> readEntriesFile(const QString& file, const QStrin
         return std::nullopt;
     QFile in(plain);
     in.open(QIODevice::ReadOnly);
-    const ArchiveReadResult archive = KeyedArchive::decode(in.readAll());
+    const QByteArray bytes = in.readAll();
     in.close();
     secureDelete(plain);
-    if (!archive.root)
-        return std::nullopt;
-    return entriesFromArchive(*archive.root, nullptr);
+    return entriesFromKeyedArchive(bytes, nullptr);
 }
 
 QMap<QString, QByteArray> snapshot(const QString& dir)
