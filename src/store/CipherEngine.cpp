@@ -46,7 +46,10 @@ void selectParametersForFile(const QString& packageFile)
 
 namespace {
 
-constexpr std::size_t kChunkLength = 512;
+// The run reads and writes this much at a time. CBC output does not depend on how the
+// input is cut, so the size only trades a bounded buffer against system calls: at 64 KiB
+// a 3 MB file takes fifty reads instead of six thousand.
+constexpr std::size_t kChunkLength = 64 * 1024;
 
 // Owns one descriptor; closing on every path is what keeps a failed run from leaking.
 class Fd {
@@ -252,7 +255,7 @@ bool sameContents(const QString& a, const QString& b)
     Fd fb(::open(nativePath(b).constData(), O_RDONLY | O_CLOEXEC));
     if (!fa.valid() || !fb.valid())
         return false;
-    constexpr std::size_t kLength = 4096;
+    constexpr std::size_t kLength = kChunkLength;
     crypto::SecureBytes ba(kLength);
     crypto::SecureBytes bb(kLength);
     for (;;) {
@@ -357,7 +360,7 @@ int secureDelete(const char* path)
     if (fd >= 0) {
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            static const unsigned char zeros[4096] = {};
+            static const unsigned char zeros[kChunkLength] = {};
             auto remaining = static_cast<std::size_t>(st.st_size);
             while (remaining > 0) {
                 const std::size_t n = std::min(remaining, sizeof zeros);

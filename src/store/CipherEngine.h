@@ -57,8 +57,8 @@ struct CryptFailure {
 // was written that way, so the cut is part of the format.
 bool deriveFramisKey(const QString& framis, unsigned char* key);
 
-// One streaming cipher run from `inPath` to `outPath` (created 0600, truncated) in
-// 512-byte chunks. Output already written stays on failure; callers decide.
+// One streaming cipher run from `inPath` to `outPath` (created 0600, truncated) through a
+// buffer of fixed size. Output already written stays on failure; callers decide.
 bool cryptInput(const QString& inPath, CryptDirection direction, const QString& framis,
                 const QString& outPath, CryptFailure* why = nullptr);
 

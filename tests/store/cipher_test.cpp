@@ -122,12 +122,14 @@ TEST_F(Cipher, CiphertextMatchesOpensslInBothSets)
               "d7e36df70f11f5031c074835b9a51ef6dabe1be70a3435e764184fa356fb2007");
 }
 
-// Chunk boundaries: empty input, one byte short of a chunk, and exactly one chunk
-// (followed by an empty read that must still finish the cipher).
+// Chunk boundaries, of the 512-byte chunks of the original engine and of the 64 KiB
+// ones read now: empty input, one byte short of a chunk, exactly one chunk (followed by
+// an empty read that must still finish the cipher), one byte more, and several chunks.
 TEST_F(Cipher, RoundTripsAroundTheChunkSizeDeterministically)
 {
     const QString framis = QStringLiteral("s3cret");
-    for (const auto& [size, expected] : {std::pair{0, 16}, {511, 512}, {512, 528}}) {
+    for (const auto& [size, expected] : {std::pair{0, 16}, {511, 512}, {512, 528}, {65535, 65536}, {65536, 65552},
+                                          {65537, 65552}, {200003, 200016}}) {
         SCOPED_TRACE(size);
         const QString plain = path("Data"), stored = path("Data.qlyi"), back = path("Back");
         writeFile(plain, pattern(size));
