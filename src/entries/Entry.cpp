@@ -1,12 +1,19 @@
 #include "entries/Entry.h"
 
+#include "platform/Crypto.h"
+
 #include <QByteArray>
+#include <QHash>
 
-#include <openssl/crypto.h>
-
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <new>
+#include <vector>
 
 namespace quorly {
 
@@ -14,17 +21,8 @@ namespace {
 
 bool isSpace(QChar c) { return c.isSpace(); }
 
-// Overwrites a text value that nothing else holds. A shared one (another copy of the
-// entry, the editor's, a literal) is left alone: its last holder wipes it.
-void cleanseIfSole(EntryValue& value)
-{
-    QString* text = std::get_if<QString>(&value);
-    if (text && !text->isEmpty() && text->isDetached())
-        OPENSSL_cleanse(text->data(), size_t(text->size()) * sizeof(QChar));
-}
-
 // Index of the first character after leading white space and an optional sign.
-qsizetype skipSpaceAndSign(const QString& s, bool* negative)
+qsizetype skipSpaceAndSign(QStringView s, bool* negative)
 {
     qsizetype i = 0;
     while (i < s.size() && isSpace(s.at(i)))
@@ -41,7 +39,7 @@ bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // A string reads as a number by its leading decimal digits, like the platform's
 // string accessors: "12abc" is 12, "abc" is 0, and too many digits saturate.
-qint64 leadingInteger(const QString& s)
+qint64 leadingInteger(QStringView s)
 {
     bool negative = false;
     qsizetype i = skipSpaceAndSign(s, &negative);
@@ -63,7 +61,7 @@ qint64 leadingInteger(const QString& s)
     return value;
 }
 
-double leadingReal(const QString& s)
+double leadingReal(QStringView s)
 {
     bool negative = false;
     qsizetype i = skipSpaceAndSign(s, &negative);
@@ -95,7 +93,7 @@ double leadingReal(const QString& s)
         }
     }
     // from_chars ignores the process locale, which Qt sets from the environment.
-    const QByteArray text = QStringView(s).mid(start, end - start).toLatin1();
+    const QByteArray text = s.mid(start, end - start).toLatin1();
     double value = 0.0;
     const auto result = std::from_chars(text.constData(), text.constData() + text.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
@@ -108,7 +106,7 @@ double leadingReal(const QString& s)
 
 // YES for a string whose first significant character (after white space, a sign and
 // leading zeros) is Y, y, T, t or a digit 1-9: "1", "YES", "true", "007" read as true.
-bool leadingBool(const QString& s)
+bool leadingBool(QStringView s)
 {
     bool negative = false;
     qsizetype i = skipSpaceAndSign(s, &negative);
@@ -142,36 +140,57 @@ bool integerEqualsReal(qint64 i, double r)
     return qint64(r) == i;
 }
 
-bool valuesEqual(const EntryValue& a, const EntryValue& b)
-{
-    const bool aString = std::holds_alternative<QString>(a);
-    const bool bString = std::holds_alternative<QString>(b);
-    if (aString || bString)
-        return aString && bString && std::get<QString>(a) == std::get<QString>(b);
+enum class ValueType : uint8_t { Text, Bool, Integer, Real };
 
+// A pair of the block: the interned key, and the value's bits (for a text, where its
+// units begin in the block's text and how many there are).
+struct Slot {
+    const QString* key;
+    uint64_t payload;
+};
+
+uint64_t textPayload(std::size_t offset, qsizetype length)
+{
+    return uint64_t(offset) | (uint64_t(length) << 32);
+}
+
+uint64_t bitsOf(double r)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &r, sizeof bits);
+    return bits;
+}
+
+double realOf(uint64_t bits)
+{
+    double r = 0;
+    std::memcpy(&r, &bits, sizeof r);
+    return r;
+}
+
+// A value as the block holds it, for comparing without copies.
+struct ValueRef {
+    ValueType type;
+    uint64_t payload;
+    QStringView text;
+};
+
+bool valuesEqual(const ValueRef& a, const ValueRef& b)
+{
+    if (a.type == ValueType::Text || b.type == ValueType::Text)
+        return a.type == b.type && a.text == b.text;
     // Both are numbers. Booleans count as the integers 0 and 1.
-    auto asInteger = [](const EntryValue& v, qint64* out) {
-        if (const bool* b = std::get_if<bool>(&v)) {
-            *out = *b ? 1 : 0;
-            return true;
-        }
-        if (const qint64* i = std::get_if<qint64>(&v)) {
-            *out = *i;
-            return true;
-        }
-        return false;
-    };
-    qint64 ia = 0, ib = 0;
-    const bool aInt = asInteger(a, &ia);
-    const bool bInt = asInteger(b, &ib);
-    if (aInt && bInt)
-        return ia == ib;
-    if (aInt)
-        return integerEqualsReal(ia, std::get<double>(b));
-    if (bInt)
-        return integerEqualsReal(ib, std::get<double>(a));
-    const double ra = std::get<double>(a);
-    const double rb = std::get<double>(b);
+    const bool aReal = a.type == ValueType::Real;
+    const bool bReal = b.type == ValueType::Real;
+    auto asInteger = [](const ValueRef& v) { return v.type == ValueType::Bool ? qint64(v.payload != 0) : qint64(v.payload); };
+    if (!aReal && !bReal)
+        return asInteger(a) == asInteger(b);
+    if (!aReal)
+        return integerEqualsReal(asInteger(a), realOf(b.payload));
+    if (!bReal)
+        return integerEqualsReal(asInteger(b), realOf(a.payload));
+    const double ra = realOf(a.payload);
+    const double rb = realOf(b.payload);
     // NaN equals NaN here: an entry must equal its own copy, or every merge of a
     // conflicted copy would add it again.
     if (std::isnan(ra) || std::isnan(rb))
@@ -181,132 +200,421 @@ bool valuesEqual(const EntryValue& a, const EntryValue& b)
 
 }  // namespace
 
-bool Entry::contains(const QString& key) const
-{
-    for (const Item& item : items_) {
-        if (item.first == key)
-            return true;
+// Header, then the pairs, a type byte per pair, and the texts' UTF-16 units.
+struct alignas(8) Entry::Block {
+    std::atomic<int> ref;
+    uint32_t count;
+    uint32_t textUnits;
+
+    Slot* pairs() { return reinterpret_cast<Slot*>(this + 1); }
+    ValueType* types() { return reinterpret_cast<ValueType*>(pairs() + count); }
+    char16_t* text() { return reinterpret_cast<char16_t*>(reinterpret_cast<char*>(types()) + ((count + 1) & ~1u)); }
+
+    static std::size_t bytesFor(uint32_t count, std::size_t textUnits)
+    {
+        return sizeof(Block) + count * sizeof(Slot) + ((count + 1) & ~1u) + textUnits * sizeof(char16_t);
     }
-    return false;
-}
 
-std::optional<EntryValue> Entry::value(const QString& key) const
-{
-    for (const Item& item : items_) {
-        if (item.first == key)
-            return item.second;
+    static Block* make(uint32_t count, std::size_t textUnits)
+    {
+        void* memory = ::operator new(bytesFor(count, textUnits));
+        auto* block = static_cast<Block*>(memory);
+        new (&block->ref) std::atomic<int>(1);
+        block->count = count;
+        block->textUnits = static_cast<uint32_t>(textUnits);
+        return block;
     }
-    return std::nullopt;
+
+    static void release(Block* block)
+    {
+        if (block && block->ref.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            const std::size_t bytes = bytesFor(block->count, block->textUnits);
+            crypto::cleanse(block, bytes);
+            ::operator delete(block);
+        }
+    }
+
+    ValueRef value(uint32_t i)
+    {
+        const uint64_t payload = pairs()[i].payload;
+        const ValueType type = types()[i];
+        if (type != ValueType::Text)
+            return ValueRef{type, payload, {}};
+        return ValueRef{type, payload, QStringView(text() + uint32_t(payload), qsizetype(payload >> 32))};
+    }
+};
+
+namespace {
+
+EntryValue entryValueOf(const ValueRef& v)
+{
+    switch (v.type) {
+    case ValueType::Text:
+        return v.text.toString();
+    case ValueType::Bool:
+        return v.payload != 0;
+    case ValueType::Integer:
+        return qint64(v.payload);
+    case ValueType::Real:
+        return realOf(v.payload);
+    }
+    return QString();
 }
 
-QString Entry::string(const QString& key) const
+}  // namespace
+
+Entry::Entry(const Entry& other) noexcept : block_(other.block_)
 {
-    const auto v = value(key);
-    if (!v)
-        return {};
-    if (const QString* s = std::get_if<QString>(&*v))
-        return *s;
-    return {};
+    if (block_)
+        block_->ref.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool Entry::boolean(const QString& key) const
+Entry& Entry::operator=(const Entry& other) noexcept
 {
-    const auto v = value(key);
-    if (!v)
-        return false;
-    return std::visit(
-        [](const auto& x) -> bool {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, QString>)
-                return leadingBool(x);
-            else if constexpr (std::is_same_v<T, double>)
-                return x != 0.0 && !std::isnan(x);
-            else
-                return x != 0;
-        },
-        *v);
+    if (other.block_)
+        other.block_->ref.fetch_add(1, std::memory_order_relaxed);
+    Block::release(std::exchange(block_, other.block_));
+    return *this;
 }
 
-qint64 Entry::integer(const QString& key) const
+Entry& Entry::operator=(Entry&& other) noexcept
 {
-    const auto v = value(key);
-    if (!v)
-        return 0;
-    return std::visit(
-        [](const auto& x) -> qint64 {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, QString>)
-                return leadingInteger(x);
-            else if constexpr (std::is_same_v<T, double>)
-                return realToInteger(x);
-            else
-                return qint64(x);
-        },
-        *v);
-}
-
-double Entry::real(const QString& key) const
-{
-    const auto v = value(key);
-    if (!v)
-        return 0.0;
-    return std::visit(
-        [](const auto& x) -> double {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, QString>)
-                return leadingReal(x);
-            else
-                return double(x);
-        },
-        *v);
+    if (this != &other)
+        Block::release(std::exchange(block_, std::exchange(other.block_, nullptr)));
+    return *this;
 }
 
 Entry::~Entry()
 {
-    // Copies of an entry share one list of items until one of them changes: the items
-    // are this entry's own only when no other copy holds the list.
-    if (!items_.isDetached())
-        return;
-    for (Item& item : items_)
-        cleanseIfSole(item.second);
+    Block::release(block_);
 }
 
+const QString* Entry::internKey(const QString& key)
+{
+    static std::mutex mutex;
+    static std::deque<QString> keys;  // stays put while more are added
+    static QHash<QString, const QString*> index;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (index.isEmpty()) {
+        // The program's own keys are their constants, so that looking one up finds
+        // the same text at the same address.
+        for (const QString* known : {&EntryKey::Path, &EntryKey::Button, &EntryKey::WebsiteURL,
+                                     &EntryKey::WebsiteUserID, &EntryKey::WebsiteUserID2, &EntryKey::WebsitePassword,
+                                     &EntryKey::Notes, &EntryKey::UserIDTabSwitch, &EntryKey::UserIDTabCount,
+                                     &EntryKey::PasswordTabSwitch, &EntryKey::PasswordTabCount,
+                                     &EntryKey::NewUserIDOptions, &EntryKey::UserIDOptions,
+                                     &EntryKey::PasswordOptions, &EntryKey::UserIDReturnSwitch,
+                                     &EntryKey::PasswordReturnSwitch, &EntryKey::PasswordEnter, &EntryKey::Browser,
+                                     &EntryKey::BrowserBundleID, &EntryKey::UseCWBrowser, &EntryKey::PasswordLength,
+                                     &EntryKey::IncludeSpecials})
+            index.insert(*known, known);
+    }
+    if (const auto found = index.constFind(key); found != index.constEnd())
+        return *found;
+    keys.push_back(key);
+    index.insert(key, &keys.back());
+    return &keys.back();
+}
+
+int Entry::size() const
+{
+    return block_ ? int(block_->count) : 0;
+}
+
+int Entry::find(const QString& key) const
+{
+    if (!block_)
+        return -1;
+    const Slot* pairList = block_->pairs();
+    for (uint32_t i = 0; i < block_->count; ++i) {
+        const QString& k = *pairList[i].key;
+        if ((k.constData() == key.constData() && k.size() == key.size()) || k == key)
+            return int(i);
+    }
+    return -1;
+}
+
+const QString& Entry::keyAt(int i) const
+{
+    return *block_->pairs()[i].key;
+}
+
+EntryValue Entry::valueAt(int i) const
+{
+    return entryValueOf(block_->value(uint32_t(i)));
+}
+
+bool Entry::isTextAt(int i) const
+{
+    return block_->types()[i] == ValueType::Text;
+}
+
+QStringView Entry::textAt(int i) const
+{
+    return block_->value(uint32_t(i)).text;
+}
+
+QList<Entry::Item> Entry::items() const
+{
+    QList<Item> items;
+    items.reserve(size());
+    for (int i = 0; i < size(); ++i)
+        items.append(Item(keyAt(i), valueAt(i)));
+    return items;
+}
+
+std::optional<EntryValue> Entry::value(const QString& key) const
+{
+    const int i = find(key);
+    if (i < 0)
+        return std::nullopt;
+    return valueAt(i);
+}
+
+QStringView Entry::stringView(const QString& key) const
+{
+    const int i = find(key);
+    if (i < 0)
+        return {};
+    return block_->value(uint32_t(i)).text;
+}
+
+QString Entry::string(const QString& key) const
+{
+    return stringView(key).toString();
+}
+
+bool Entry::boolean(const QString& key) const
+{
+    const int i = find(key);
+    if (i < 0)
+        return false;
+    const ValueRef v = block_->value(uint32_t(i));
+    switch (v.type) {
+    case ValueType::Text:
+        return leadingBool(v.text);
+    case ValueType::Real:
+        return realOf(v.payload) != 0.0 && !std::isnan(realOf(v.payload));
+    case ValueType::Bool:
+    case ValueType::Integer:
+        return v.payload != 0;
+    }
+    return false;
+}
+
+qint64 Entry::integer(const QString& key) const
+{
+    const int i = find(key);
+    if (i < 0)
+        return 0;
+    const ValueRef v = block_->value(uint32_t(i));
+    switch (v.type) {
+    case ValueType::Text:
+        return leadingInteger(v.text);
+    case ValueType::Real:
+        return realToInteger(realOf(v.payload));
+    case ValueType::Bool:
+        return v.payload != 0 ? 1 : 0;
+    case ValueType::Integer:
+        return qint64(v.payload);
+    }
+    return 0;
+}
+
+double Entry::real(const QString& key) const
+{
+    const int i = find(key);
+    if (i < 0)
+        return 0.0;
+    const ValueRef v = block_->value(uint32_t(i));
+    switch (v.type) {
+    case ValueType::Text:
+        return leadingReal(v.text);
+    case ValueType::Real:
+        return realOf(v.payload);
+    case ValueType::Bool:
+        return v.payload != 0 ? 1.0 : 0.0;
+    case ValueType::Integer:
+        return double(qint64(v.payload));
+    }
+    return 0.0;
+}
+
+namespace {
+
+void appendValue(Entry::Builder& builder, const QString* key, const EntryValue& value)
+{
+    std::visit(
+        [&](const auto& x) {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, QString>)
+                builder.text(key, x);
+            else if constexpr (std::is_same_v<T, bool>)
+                builder.boolean(key, x);
+            else if constexpr (std::is_same_v<T, qint64>)
+                builder.integer(key, x);
+            else
+                builder.real(key, x);
+        },
+        value);
+}
+
+// Appends pair i of `entry` to `builder`, its text without a copy in between.
+void appendPair(Entry::Builder& builder, const Entry& entry, int i)
+{
+    const QString* key = &entry.keyAt(i);  // the interned key itself
+    if (entry.isTextAt(i))
+        builder.text(key, entry.textAt(i));
+    else
+        appendValue(builder, key, entry.valueAt(i));
+}
+
+}  // namespace
+
+// A change makes a new block: copies of the entry keep the old one, and the old one is
+// wiped when its last holder lets it go.
 void Entry::set(const QString& key, const EntryValue& value)
 {
-    for (Item& item : items_) {
-        if (item.first == key) {
-            if (&item.second != &value)
-                cleanseIfSole(item.second);
-            item.second = value;
-            return;
-        }
+    const int at = find(key);
+    Builder builder;
+    for (int i = 0; i < size(); ++i) {
+        if (i == at)
+            appendValue(builder, block_->pairs()[i].key, value);  // a key keeps its place
+        else
+            appendPair(builder, *this, i);
     }
-    items_.append(Item(key, value));
+    if (at < 0)
+        appendValue(builder, internKey(key), value);
+    *this = builder.build();
 }
 
 void Entry::remove(const QString& key)
 {
-    for (qsizetype i = 0; i < items_.size(); ++i) {
-        if (items_.at(i).first == key) {
-            cleanseIfSole(items_[i].second);
-            items_.removeAt(i);
-            return;
-        }
+    const int at = find(key);
+    if (at < 0)
+        return;
+    Builder builder;
+    for (int i = 0; i < size(); ++i) {
+        if (i != at)
+            appendPair(builder, *this, i);
     }
+    *this = builder.build();
 }
 
 bool operator==(const Entry& a, const Entry& b)
 {
-    if (a.items_.size() != b.items_.size())
+    if (a.size() != b.size())
         return false;
+    if (a.block_ == b.block_)
+        return true;
     // Keys are unique within an entry, so equal sizes and every key of one found with
     // an equal value in the other means the same key set.
-    for (const Entry::Item& item : a.items_) {
-        const auto other = b.value(item.first);
-        if (!other || !valuesEqual(item.second, *other))
+    for (int i = 0; i < a.size(); ++i) {
+        const int j = b.find(a.keyAt(i));
+        if (j < 0 || !valuesEqual(a.block_->value(uint32_t(i)), b.block_->value(uint32_t(j))))
             return false;
     }
     return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Builder
+
+struct Entry::Builder::Pending {
+    std::vector<Slot> pairList;
+    std::vector<ValueType> types;
+    std::vector<char16_t, crypto::CleansingAllocator<char16_t>> text;
+};
+
+Entry::Builder::Builder() : pending_(new Pending) {}
+
+Entry::Builder::~Builder()
+{
+    crypto::cleanse(pending_->text.data(), pending_->text.size() * sizeof(char16_t));
+    delete pending_;
+}
+
+void Entry::Builder::text(const QString* key, QStringView text)
+{
+    char16_t* units = this->text(key, text.size());
+    if (!text.isEmpty())  // an empty view may point nowhere
+        std::memcpy(units, text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
+}
+
+char16_t* Entry::Builder::text(const QString* key, qsizetype length)
+{
+    const std::size_t at = pending_->text.size();
+    pending_->pairList.push_back(Slot{key, textPayload(at, length)});
+    pending_->types.push_back(ValueType::Text);
+    pending_->text.resize(at + std::size_t(length));
+    return pending_->text.data() + at;
+}
+
+void Entry::Builder::boolean(const QString* key, bool value)
+{
+    pending_->pairList.push_back(Slot{key, value ? 1u : 0u});
+    pending_->types.push_back(ValueType::Bool);
+}
+
+void Entry::Builder::integer(const QString* key, qint64 value)
+{
+    pending_->pairList.push_back(Slot{key, uint64_t(value)});
+    pending_->types.push_back(ValueType::Integer);
+}
+
+void Entry::Builder::real(const QString* key, double value)
+{
+    pending_->pairList.push_back(Slot{key, bitsOf(value)});
+    pending_->types.push_back(ValueType::Real);
+}
+
+void Entry::Builder::moveLastValueTo(int i)
+{
+    // The replaced text stays unused in the text until build() copies what is used.
+    pending_->pairList[std::size_t(i)].payload = pending_->pairList.back().payload;
+    pending_->types[std::size_t(i)] = pending_->types.back();
+    pending_->pairList.pop_back();
+    pending_->types.pop_back();
+}
+
+int Entry::Builder::size() const
+{
+    return int(pending_->pairList.size());
+}
+
+Entry Entry::Builder::build()
+{
+    Pending& p = *pending_;
+    const auto count = static_cast<uint32_t>(p.pairList.size());
+    if (count == 0) {
+        p.text.clear();
+        return Entry();
+    }
+    std::size_t units = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (p.types[i] == ValueType::Text)
+            units += std::size_t(p.pairList[i].payload >> 32);
+    }
+    Block* block = Block::make(count, units);
+    Slot* pairList = block->pairs();
+    char16_t* text = block->text();
+    std::size_t at = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        pairList[i] = p.pairList[i];
+        block->types()[i] = p.types[i];
+        if (p.types[i] == ValueType::Text) {
+            const auto length = std::size_t(p.pairList[i].payload >> 32);
+            if (length > 0)
+                std::memcpy(text + at, p.text.data() + uint32_t(p.pairList[i].payload), length * sizeof(char16_t));
+            pairList[i].payload = textPayload(at, qsizetype(length));
+            at += length;
+        }
+    }
+    crypto::cleanse(p.text.data(), p.text.size() * sizeof(char16_t));
+    p.pairList.clear();
+    p.types.clear();
+    p.text.clear();
+    return Entry(block);
 }
 
 }  // namespace quorly

@@ -3,9 +3,11 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringView>
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <variant>
 
 namespace quorly {
@@ -44,26 +46,31 @@ inline const QString IncludeSpecials = QStringLiteral("websiteIncludeSpecials");
 
 // One login record: string keys in their stored order, each with a typed value.
 // A missing key reads as "", false or 0; writers never store a null.
+//
+// A file holds tens of thousands of entries, so one is kept compact: its keys, values
+// and texts lie in one block of memory, which copies of the entry share until one of
+// them changes (a change makes a new block). Keys are interned once for the process.
+// The block's texts are overwritten when the last entry holding them lets go.
 class Entry {
 public:
     using Item = QPair<QString, EntryValue>;
 
     Entry() = default;
-    Entry(const Entry&) = default;
-    Entry(Entry&&) noexcept = default;
-    Entry& operator=(const Entry&) = default;
-    Entry& operator=(Entry&&) noexcept = default;
-    // Texts no one else holds (a password read from a file, the last copy of a changed
-    // value) are overwritten before their memory goes back.
+    Entry(const Entry& other) noexcept;
+    Entry(Entry&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    Entry& operator=(const Entry& other) noexcept;
+    Entry& operator=(Entry&& other) noexcept;
     ~Entry();
 
-    bool contains(const QString& key) const;
+    bool contains(const QString& key) const { return find(key) >= 0; }
     std::optional<EntryValue> value(const QString& key) const;
 
     // Typed reads. A value of another type converts the way the original program's
     // accessors did: numbers and booleans read as strings "" (not shown), strings
     // read as numbers by their leading digits, booleans and numbers convert freely.
     QString string(const QString& key) const;
+    // The same text without a copy, valid until this entry changes or goes.
+    QStringView stringView(const QString& key) const;
     bool boolean(const QString& key) const;
     qint64 integer(const QString& key) const;
     double real(const QString& key) const;
@@ -76,18 +83,60 @@ public:
     void remove(const QString& key);
 
     QString name() const { return string(EntryKey::Path); }
+    QStringView nameView() const { return stringView(EntryKey::Path); }
     void setName(const QString& name) { setString(EntryKey::Path, name); }
 
-    const QList<Item>& items() const { return items_; }
-    int size() const { return int(items_.size()); }
+    int size() const;
+    // The pairs in stored order, one by one or all at once (a copy).
+    const QString& keyAt(int i) const;
+    EntryValue valueAt(int i) const;
+    // Pair i's text without a copy, valid until this entry changes or goes; empty when
+    // the value is not text.
+    bool isTextAt(int i) const;
+    QStringView textAt(int i) const;
+    QList<Item> items() const;
 
     // Equal when both hold the same keys with equal values, whatever their order;
     // numbers compare by value, so a boolean true equals the integer 1.
     friend bool operator==(const Entry& a, const Entry& b);
     friend bool operator!=(const Entry& a, const Entry& b) { return !(a == b); }
 
+    // Makes entries from pairs whose keys are known to be distinct, without the search
+    // per key that set() makes. Reusable: build() leaves it empty for the next entry.
+    class Builder {
+    public:
+        Builder();
+        ~Builder();
+        Builder(const Builder&) = delete;
+        Builder& operator=(const Builder&) = delete;
+
+        // Pairs are appended; `key` must come from internKey().
+        void text(const QString* key, QStringView text);
+        // Appends a text of `length` UTF-16 units and returns where to write them.
+        char16_t* text(const QString* key, qsizetype length);
+        void boolean(const QString* key, bool value);
+        void integer(const QString* key, qint64 value);
+        void real(const QString* key, double value);
+        // Gives pair `i` the value of the pair appended last, which goes: a key met
+        // again keeps its first place and takes its last value.
+        void moveLastValueTo(int i);
+        int size() const;
+        Entry build();
+
+    private:
+        struct Pending;
+        Pending* pending_;
+    };
+
+    // The process's one copy of a key's text: the entry keys above are their own.
+    static const QString* internKey(const QString& key);
+
 private:
-    QList<Item> items_;
+    struct Block;
+    explicit Entry(Block* block) : block_(block) {}
+    int find(const QString& key) const;
+
+    Block* block_ = nullptr;
 };
 
 // Entries are shared: the list, the table's rows, the current entry and the editor

@@ -13,12 +13,15 @@ const QList<QString>& searchedFields()
 bool entryMatches(const Entry& entry, const QString& text)
 {
     // Whether any field matches does not depend on the order the fields are tried in,
-    // so one pass over the entry's own keys does; absent keys are never visited.
-    for (const Entry::Item& item : entry.items()) {
-        const QString* s = std::get_if<QString>(&item.second);
-        if (!s || s->size() < text.size() || !searchedFields().contains(item.first))
+    // so one pass over the entry's own keys does; absent keys are never visited. The
+    // texts are looked at where the entry keeps them: no copy of a password is made.
+    for (int i = 0; i < entry.size(); ++i) {
+        if (!entry.isTextAt(i))
             continue;
-        if (s->contains(text, Qt::CaseInsensitive))
+        const QStringView s = entry.textAt(i);
+        if (s.size() < text.size() || !searchedFields().contains(entry.keyAt(i)))
+            continue;
+        if (s.contains(text, Qt::CaseInsensitive))
             return true;
     }
     return false;
