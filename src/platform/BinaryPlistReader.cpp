@@ -7,58 +7,69 @@ namespace quorly {
 
 namespace {
 
+using Kind = PlistTable::Kind;
+using Object = PlistTable::Object;
+
 constexpr std::size_t headerSize = 8;
 constexpr std::size_t trailerSize = 32;
 
-uint64_t readBigEndian(const unsigned char* p, int bytes)
+// References and offsets are 1, 2, 4 or 8 bytes in every list a writer makes; the
+// other widths are legal and read the slow way.
+inline uint64_t readBigEndian(const unsigned char* p, int bytes)
 {
-    uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value = (value << 8) | p[i];
-    return value;
+    switch (bytes) {
+    case 1:
+        return p[0];
+    case 2:
+        return (uint64_t(p[0]) << 8) | p[1];
+    case 4:
+        return (uint64_t(p[0]) << 24) | (uint64_t(p[1]) << 16) | (uint64_t(p[2]) << 8) | p[3];
+    default: {
+        uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+    }
 }
 
-struct Malformed {};
-
-// Reads objects out of the bytes between the header and the offset table.
-class ObjectReader {
+// Reads objects out of the bytes between the header and the offset table. Every read
+// is bounded by `end`; false means the object is malformed.
+class ObjectParser {
 public:
-    ObjectReader(const unsigned char* data, uint64_t end, int refSize) : data_(data), end_(end), refSize_(refSize)
-    {
-    }
+    ObjectParser(const unsigned char* data, uint64_t end, int refSize) : data_(data), end_(end), refSize_(refSize) {}
 
-    PlistTable::Object read(uint64_t offset) const
+    bool parse(uint64_t offset, Object& object) const
     {
-        using Kind = PlistTable::Kind;
         if (offset < headerSize || offset >= end_)
-            throw Malformed{};
+            return false;
         const unsigned marker = data_[offset];
         const unsigned low = marker & 0x0f;
         uint64_t pos = offset + 1;
-        PlistTable::Object object;
+        object = Object{};
         switch (marker >> 4) {
         case 0x0:
             if (marker != 0x08 && marker != 0x09)
-                throw Malformed{};
+                return false;
             object.kind = Kind::Bool;
             object.value = marker == 0x09;
-            return object;
+            return true;
         case 0x1: {
             if (low > 4)
-                throw Malformed{};
+                return false;
             const uint64_t bytes = uint64_t(1) << low;
-            need(pos, bytes);
+            if (!fits(pos, bytes))
+                return false;
             object.kind = Kind::Integer;
             // Sixteen bytes hold an unsigned value whose low half is all this format
             // can give a 64-bit reader.
             object.value = readBigEndian(data_ + pos + (bytes == 16 ? 8 : 0), bytes == 16 ? 8 : int(bytes));
             object.bigUnsigned = bytes == 16 && object.value > uint64_t(INT64_MAX);
-            return object;
+            return true;
         }
         case 0x2: {
-            if (low != 2 && low != 3)
-                throw Malformed{};
-            need(pos, uint64_t(1) << low);
+            if ((low != 2 && low != 3) || !fits(pos, uint64_t(1) << low))
+                return false;
             object.kind = Kind::Real;
             if (low == 2) {
                 const auto bits = static_cast<uint32_t>(readBigEndian(data_ + pos, 4));
@@ -69,74 +80,68 @@ public:
             } else {
                 object.value = readBigEndian(data_ + pos, 8);
             }
-            return object;
+            return true;
         }
         case 0x3:
-            if (marker != 0x33)
-                throw Malformed{};
-            need(pos, 8);
             object.kind = Kind::Date;
-            return object;
+            return marker == 0x33 && fits(pos, 8);
         case 0x4:
             object.kind = Kind::Data;
-            object.count = count(low, pos);
-            need(pos, object.count);
+            if (!count(low, pos, object.count) || !fits(pos, object.count))
+                return false;
             object.value = pos;
-            return object;
+            return true;
         case 0x5:
         case 0x6: {
             object.kind = Kind::String;
             object.text = marker >> 4 == 0x5 ? PlistTable::Text::Latin1 : PlistTable::Text::Utf16BigEndian;
-            object.count = count(low, pos);
+            if (!count(low, pos, object.count))
+                return false;
             const uint64_t unit = marker >> 4 == 0x5 ? 1 : 2;
-            if (object.count > (end_ - pos) / unit)
-                throw Malformed{};
             object.value = pos;
-            return object;
+            return object.count <= (end_ - pos) / unit;
         }
         case 0x8:
-            if (low > 7)
-                throw Malformed{};
-            need(pos, low + 1);
+            if (low > 7 || !fits(pos, low + 1))
+                return false;
             object.kind = Kind::Uid;
             object.value = readBigEndian(data_ + pos, int(low) + 1);
-            return object;
+            return true;
         case 0xA:
         case 0xD: {
             object.kind = marker >> 4 == 0xA ? Kind::Array : Kind::Dictionary;
-            object.count = count(low, pos);
+            if (!count(low, pos, object.count))
+                return false;
             const uint64_t refs = (end_ - pos) / uint64_t(refSize_);
-            if (object.count > (object.kind == Kind::Dictionary ? refs / 2 : refs))
-                throw Malformed{};
             object.value = pos;
-            return object;
+            return object.count <= (object.kind == Kind::Dictionary ? refs / 2 : refs);
         }
         default:
-            throw Malformed{};
+            return false;
         }
     }
 
 private:
-    void need(uint64_t pos, uint64_t bytes) const
-    {
-        if (bytes > end_ - pos)
-            throw Malformed{};
-    }
+    bool fits(uint64_t pos, uint64_t bytes) const { return bytes <= end_ - pos; }
 
     // A count in the marker's low nibble, or 0xF and an integer object after it.
-    uint64_t count(unsigned low, uint64_t& pos) const
+    bool count(unsigned low, uint64_t& pos, uint64_t& value) const
     {
-        if (low != 0x0f)
-            return low;
-        need(pos, 1);
+        if (low != 0x0f) {
+            value = low;
+            return true;
+        }
+        if (!fits(pos, 1))
+            return false;
         const unsigned marker = data_[pos];
         if (marker >> 4 != 0x1 || (marker & 0x0f) > 3)
-            throw Malformed{};
+            return false;
         const int bytes = 1 << (marker & 0x0f);
-        need(pos + 1, uint64_t(bytes));
-        const uint64_t value = readBigEndian(data_ + pos + 1, bytes);
+        if (!fits(pos + 1, uint64_t(bytes)))
+            return false;
+        value = readBigEndian(data_ + pos + 1, bytes);
         pos += 1 + uint64_t(bytes);
-        return value;
+        return true;
     }
 
     const unsigned char* data_;
@@ -146,6 +151,46 @@ private:
 
 }  // namespace
 
+QString PlistTable::TextView::toString() const
+{
+    switch (encoding) {
+    case Text::Latin1:
+        // Eight-bit text: bytes above 0x7F, which no writer of this format makes, are
+        // taken one character each rather than as UTF-8 sequences.
+        return QString::fromLatin1(reinterpret_cast<const char*>(units), length);
+    case Text::Utf16BigEndian: {
+        QString s(length, Qt::Uninitialized);
+        toUtf16(reinterpret_cast<char16_t*>(s.data()));
+        return s;
+    }
+    case Text::Utf8:
+        return QString::fromUtf8(reinterpret_cast<const char*>(units), length);
+    }
+    return {};
+}
+
+void PlistTable::TextView::toUtf16(char16_t* out) const
+{
+    if (encoding == Text::Latin1) {
+        for (qsizetype i = 0; i < length; ++i)
+            out[i] = units[i];
+    } else {
+        for (qsizetype i = 0; i < length; ++i)
+            out[i] = char16_t((units[2 * i] << 8) | units[2 * i + 1]);
+    }
+}
+
+PlistTable::Object PlistTable::at(uint64_t index) const
+{
+    if (refSize_ == 0)
+        return objects_[index];
+    Object object;
+    // Every object was checked when the table was made, so this parse succeeds.
+    ObjectParser(source_, objectsEnd_, refSize_)
+        .parse(readBigEndian(offsets_ + index * uint64_t(offsetSize_), offsetSize_), object);
+    return object;
+}
+
 uint64_t PlistTable::member(const Object& container, uint64_t i) const
 {
     if (refSize_ == 0)
@@ -153,55 +198,31 @@ uint64_t PlistTable::member(const Object& container, uint64_t i) const
     return readBigEndian(source_ + container.value + i * uint64_t(refSize_), refSize_);
 }
 
-QString PlistTable::string(const Object& text) const
+PlistTable::TextView PlistTable::view(const Object& text) const
 {
-    const auto n = static_cast<qsizetype>(text.count);
-    switch (text.text) {
-    case Text::Latin1:
-        // Eight-bit text: bytes above 0x7F, which no writer of this format makes, are
-        // taken one character each rather than as UTF-8 sequences.
-        return QString::fromLatin1(reinterpret_cast<const char*>(source_ + text.value), n);
-    case Text::Utf16BigEndian: {
-        QString s(n, Qt::Uninitialized);
-        char16_t* out = reinterpret_cast<char16_t*>(s.data());
-        const unsigned char* in = source_ + text.value;
-        for (qsizetype i = 0; i < n; ++i)
-            out[i] = char16_t((in[2 * i] << 8) | in[2 * i + 1]);
-        return s;
-    }
-    case Text::Utf8:
-        return QString::fromUtf8(utf8_.data() + text.value, n);
-    }
-    return {};
+    const unsigned char* base =
+        text.text == Text::Utf8 ? reinterpret_cast<const unsigned char*>(utf8_.data()) : source_;
+    return TextView{text.text, base + text.value, static_cast<qsizetype>(text.count)};
 }
 
 bool PlistTable::textIs(const Object& text, std::string_view ascii) const
 {
-    if (text.kind != Kind::String)
+    if (text.kind != Kind::String || text.count != ascii.size())
         return false;
-    switch (text.text) {
-    case Text::Latin1:
-        return text.count == ascii.size() && std::memcmp(source_ + text.value, ascii.data(), ascii.size()) == 0;
-    case Text::Utf8:
-        return text.count == ascii.size() && std::memcmp(utf8_.data() + text.value, ascii.data(), ascii.size()) == 0;
-    case Text::Utf16BigEndian: {
-        if (text.count != ascii.size())
+    const TextView v = view(text);
+    if (v.encoding != Text::Utf16BigEndian)
+        return std::memcmp(v.units, ascii.data(), ascii.size()) == 0;
+    for (std::size_t i = 0; i < ascii.size(); ++i) {
+        if (v.units[2 * i] != 0 || v.units[2 * i + 1] != static_cast<unsigned char>(ascii[i]))
             return false;
-        const unsigned char* in = source_ + text.value;
-        for (std::size_t i = 0; i < ascii.size(); ++i) {
-            if (in[2 * i] != 0 || in[2 * i + 1] != static_cast<unsigned char>(ascii[i]))
-                return false;
-        }
-        return true;
     }
-    }
-    return false;
+    return true;
 }
 
 std::optional<uint64_t> PlistTable::find(const Object& dictionary, std::string_view key) const
 {
     for (uint64_t i = 0; i < dictionary.count; ++i) {
-        if (textIs(objects_[member(dictionary, i)], key))
+        if (textIs(at(member(dictionary, i)), key))
             return member(dictionary, dictionary.count + i);
     }
     return std::nullopt;
@@ -229,57 +250,65 @@ std::optional<PlistTable> PlistTable::readBinary(QByteArrayView bytes)
 
     PlistTable table;
     table.source_ = data;
+    table.offsets_ = data + tableOffset;
+    table.objectsEnd_ = tableOffset;
+    table.offsetSize_ = offsetSize;
     table.refSize_ = refSize;
+    table.count_ = objectCount;
     table.top_ = top;
-    table.objects_.reserve(objectCount);
-    try {
-        const ObjectReader reader(data, tableOffset, refSize);
-        for (uint64_t i = 0; i < objectCount; ++i)
-            table.objects_.push_back(reader.read(readBigEndian(data + tableOffset + i * uint64_t(offsetSize), offsetSize)));
-    } catch (const Malformed&) {
-        return std::nullopt;
+
+    // Every object must be well formed, reachable or not. What the walk below needs of
+    // each is kept in a byte: its kind and how far the walk has got with it.
+    enum : uint8_t { unseen = 0x00, open = 0x10, done = 0x20, stateMask = 0x30 };
+    std::vector<uint8_t> info(objectCount);
+    const ObjectParser parser(data, tableOffset, refSize);
+    Object object;
+    for (uint64_t i = 0; i < objectCount; ++i) {
+        if (!parser.parse(readBigEndian(table.offsets_ + i * uint64_t(offsetSize), offsetSize), object))
+            return std::nullopt;
+        info[i] = static_cast<uint8_t>(object.kind);
     }
 
     // One walk over what the top object reaches, without recursion: every reference
     // names an object, keys are text, no container lies inside itself. Containers of a
     // well-formed list never share bytes, so their members cannot outnumber the bytes;
     // more means containers laid over one another to multiply the work.
-    enum : uint8_t { unseen, open, done };
-    std::vector<uint8_t> state(objectCount, unseen);
-    std::vector<std::pair<uint64_t, uint64_t>> stack;  // container, next member
-    uint64_t budget = size;
-    auto isContainer = [&](uint64_t i) {
-        const Kind k = table.objects_[i].kind;
-        return k == Kind::Array || k == Kind::Dictionary;
+    struct Open {
+        Object container;
+        uint64_t index;
+        uint64_t next;
     };
+    std::vector<Open> stack;
+    uint64_t budget = size;
+    auto kindOf = [&info](uint64_t i) { return static_cast<Kind>(info[i] & 0x0f); };
+    auto isContainer = [&kindOf](uint64_t i) { return kindOf(i) == Kind::Array || kindOf(i) == Kind::Dictionary; };
     if (isContainer(top)) {
-        state[top] = open;
-        stack.emplace_back(top, 0);
+        info[top] |= open;
+        stack.push_back(Open{table.at(top), top, 0});
     }
     while (!stack.empty()) {
-        auto& [index, next] = stack.back();
-        const Object& container = table.objects_[index];
+        Open& current = stack.back();
+        const Object& container = current.container;
         const uint64_t members = container.kind == Kind::Dictionary ? container.count * 2 : container.count;
-        if (next == members) {
-            state[index] = done;
+        if (current.next == members) {
+            info[current.index] = uint8_t((info[current.index] & ~stateMask) | done);
             stack.pop_back();
             continue;
         }
         if (budget-- == 0)
             return std::nullopt;
-        const uint64_t child = table.member(container, next);
+        const uint64_t child = table.member(container, current.next);
         if (child >= objectCount)
             return std::nullopt;
-        if (container.kind == Kind::Dictionary && next < container.count &&
-            table.objects_[child].kind != Kind::String)
+        if (container.kind == Kind::Dictionary && current.next < container.count && kindOf(child) != Kind::String)
             return std::nullopt;
-        ++next;
-        if (!isContainer(child) || state[child] == done)
+        ++current.next;
+        if (!isContainer(child) || (info[child] & stateMask) == done)
             continue;
-        if (state[child] == open)
+        if ((info[child] & stateMask) == open)
             return std::nullopt;
-        state[child] = open;
-        stack.emplace_back(child, 0);
+        info[child] |= open;
+        stack.push_back(Open{table.at(child), child, 0});
     }
     return table;
 }

@@ -11,7 +11,8 @@ namespace {
 // outgrown and when they go.
 using Bytes = Writer::Bytes;
 
-void appendBigEndian(Bytes& out, uint64_t value, int bytes)
+template <typename Out>
+void appendBigEndian(Out& out, uint64_t value, int bytes)
 {
     char buffer[8];
     for (int i = bytes - 1; i >= 0; --i) {
@@ -39,7 +40,8 @@ int log2Of(int bytes)
 
 // Values from 2^63 up are stored in 8 bytes, which readers take as negative
 // two's-complement numbers: the way signed values are kept in this format.
-void appendInteger(Bytes& out, uint64_t value)
+template <typename Out>
+void appendInteger(Out& out, uint64_t value)
 {
     const int bytes = bytesFor(value);
     out.push_back(static_cast<char>(0x10 | log2Of(bytes)));
@@ -47,7 +49,8 @@ void appendInteger(Bytes& out, uint64_t value)
 }
 
 // The marker of a sized object: the count in its low nibble, or 0xF and an integer.
-void appendMarker(Bytes& out, unsigned kind, uint64_t count)
+template <typename Out>
+void appendMarker(Out& out, unsigned kind, uint64_t count)
 {
     if (count < 15) {
         out.push_back(static_cast<char>(kind | count));
@@ -71,10 +74,10 @@ uint64_t Writer::scalar(std::size_t begin)
     return objects_.size() - 1;
 }
 
-uint64_t Writer::appendString(const QString& text)
+uint64_t Writer::appendString(QStringView text)
 {
     const std::size_t begin = bytes_.size();
-    const auto* units = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* units = text.utf16();
     const auto length = static_cast<std::size_t>(text.size());
     char16_t all = 0;
     for (std::size_t i = 0; i < length; ++i)
@@ -107,7 +110,7 @@ uint64_t Writer::string(const QString& text)
     return index;
 }
 
-uint64_t Writer::distinctString(const QString& text)
+uint64_t Writer::distinctString(QStringView text)
 {
     return appendString(text);
 }
@@ -192,14 +195,19 @@ QByteArray Writer::finish(uint64_t top) const
 {
     const uint64_t count = objects_.size();
     const int refSize = bytesFor(count == 0 ? 0 : count - 1);
-    Bytes out = "bplist00";
-    out.reserve(8 + bytes_.size() + refs_.size() * std::size_t(refSize) + count * 9 + 32);
+    // Written straight into the result, which never grows: the room reserved is more
+    // than the list can take (a marker of at most 10 bytes and an offset of at most 8
+    // per object), so no outgrown copy of the archive is left unwiped, and the pages of
+    // the room never written to cost no memory.
+    QByteArray out;
+    out.reserve(qsizetype(8 + bytes_.size() + refs_.size() * std::size_t(refSize) + count * 18 + 32));
+    out.append("bplist00", 8);
     std::vector<uint64_t> offsets;
     offsets.reserve(count);
     for (const Object& object : objects_) {
-        offsets.push_back(out.size());
+        offsets.push_back(uint64_t(out.size()));
         if (!object.container) {
-            out.append(bytes_, object.begin, object.length);
+            out.append(bytes_.data() + object.begin, qsizetype(object.length));
             continue;
         }
         const uint64_t members = object.container == 0xD0 ? object.length / 2 : object.length;
@@ -207,7 +215,7 @@ QByteArray Writer::finish(uint64_t top) const
         for (uint64_t i = object.begin; i < object.begin + object.length; ++i)
             appendBigEndian(out, refs_[i], refSize);
     }
-    const uint64_t tableOffset = out.size();
+    const auto tableOffset = uint64_t(out.size());
     const int offsetSize = bytesFor(offsets.empty() ? 0 : offsets.back());
     for (uint64_t offset : offsets)
         appendBigEndian(out, offset, offsetSize);
@@ -217,7 +225,14 @@ QByteArray Writer::finish(uint64_t top) const
     appendBigEndian(out, count, 8);
     appendBigEndian(out, top, 8);
     appendBigEndian(out, tableOffset, 8);
-    return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
+    return out;
+}
+
+void Writer::reserve(std::size_t bytes, std::size_t objects, std::size_t refs)
+{
+    bytes_.reserve(bytes);
+    objects_.reserve(objects);
+    refs_.reserve(refs);
 }
 
 }  // namespace quorly::BinaryPlist

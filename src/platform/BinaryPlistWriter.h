@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 #include <span>
@@ -31,11 +32,14 @@ public:
     uint64_t string(const QString& text);
     // A text the caller knows is never written again, through either call: it is not
     // entered for sharing, which saves the hashing of every stored text.
-    uint64_t distinctString(const QString& text);
+    uint64_t distinctString(QStringView text);
     uint64_t integer(uint64_t bits);  // two's-complement patterns of negative values included
     uint64_t real(double value);
     uint64_t boolean(bool value);
     uint64_t uid(uint64_t value);
+    // Room for `bytes` of objects, `objects` objects and `refs` references, so that a
+    // writer that knows its size does not grow as it goes.
+    void reserve(std::size_t bytes, std::size_t objects, std::size_t refs);
 
     uint64_t beginContainer();
     void setArray(uint64_t array, std::span<const uint64_t> items);
@@ -52,7 +56,7 @@ private:
     };
 
     uint64_t scalar(std::size_t begin);
-    uint64_t appendString(const QString& text);
+    uint64_t appendString(QStringView text);
 
     std::vector<Object> objects_;
     Bytes bytes_;

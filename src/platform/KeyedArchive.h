@@ -6,9 +6,9 @@
 
 namespace quorly::KeyedArchive {
 
-// Binary property list in the object-graph layout of the platform's keyed archiver
-// ("$archiver", "$version" 100000, "$top" {root}, "$objects" beginning with "$null"),
-// so that files stay exchangeable with Quorly for Mac OS X.
+// An object graph as a keyed archive of the platform's keyed archiver (a binary
+// property list), and back. Writer and reader of their own (KeyedArchiveWriter.h,
+// KeyedArchiveReader.h) serve those who want no graph in between.
 QByteArray encode(const ArchiveValue& root);
 
 // Reads a keyed archive from a binary or XML property list. Hostile input gives an

@@ -1,5 +1,8 @@
 #include "store/PasswordArchive.h"
 
+#include "platform/KeyedArchive.h"
+#include "platform/KeyedArchiveWriter.h"
+
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -115,15 +118,61 @@ TEST(PasswordArchive, RejectsGraphsThatAreNotEntryLists)
                ArchiveValue::fromDictionary(D{{"Path", ArchiveValue("B")}, {"sub", nested}})}),
         array({ArchiveValue::fromDictionary(D{{"list", array({})}})}),
     };
+    // Both readers: the graph's, and the one that reads a stored file straight into
+    // entries.
     for (const ArchiveValue& root : bad) {
         QString error;
         EXPECT_FALSE(entriesFromArchive(root, &error));
         EXPECT_FALSE(error.isEmpty());
+        QString streamed;
+        EXPECT_FALSE(entriesFromKeyedArchive(KeyedArchive::encode(root), &streamed));
+        EXPECT_EQ(streamed, error);
     }
     QString error;
     const auto empty = entriesFromArchive(array({}), &error);
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->isEmpty());
+    const auto emptyFile = entriesFromKeyedArchive(KeyedArchive::encode(array({})), &error);
+    ASSERT_TRUE(emptyFile);
+    EXPECT_TRUE(emptyFile->isEmpty());
+}
+
+// Another program may store a key twice in one entry: it keeps its first place and its
+// last value, in that entry only (an earlier value of a kind no entry holds does not
+// count), and a null value is no value.
+TEST(PasswordArchive, RepeatedKeysKeepTheirPlaceAndTakeTheLastValue)
+{
+    KeyedArchive::Writer writer;
+    writer.openArray();
+    const uint64_t first = writer.openDictionary();
+    const uint64_t path = writer.string(EntryKey::Path), notes = writer.string(EntryKey::Notes);
+    for (uint64_t key : {notes, path, notes, notes})
+        writer.add(key);
+    for (uint64_t value : {writer.string(u"old"), writer.string(u"A"), writer.integer(7), writer.string(u"new")})
+        writer.add(value);
+    writer.close();
+    writer.add(first);
+    const uint64_t emptyList = writer.openArray();  // a member of nothing yet
+    writer.close();
+    const uint64_t second = writer.openDictionary();
+    const uint64_t url = writer.string(EntryKey::WebsiteURL);
+    for (uint64_t key : {notes, path, url, url})
+        writer.add(key);
+    for (uint64_t value : {writer.string(u"B notes"), uint64_t(0) /* "$null" */, emptyList, writer.string(u"u")})
+        writer.add(value);
+    writer.close();
+    writer.add(second);
+    writer.close();
+
+    QString error;
+    const auto read = entriesFromKeyedArchive(writer.finish(), &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    ASSERT_EQ(read->size(), 2);
+    const QList<Entry::Item> expected = {{EntryKey::Notes, QStringLiteral("new")}, {EntryKey::Path, QStringLiteral("A")}};
+    EXPECT_EQ(read->at(0)->items(), expected);
+    const QList<Entry::Item> laterValue = {{EntryKey::Notes, QStringLiteral("B notes")},
+                                           {EntryKey::WebsiteURL, QStringLiteral("u")}};
+    EXPECT_EQ(read->at(1)->items(), laterValue);
 }
 
 TEST(PasswordArchive, TitlesRoundTripAndRejectOtherShapes)
@@ -134,6 +183,12 @@ TEST(PasswordArchive, TitlesRoundTripAndRejectOtherShapes)
     EXPECT_FALSE(titlesFromArchive(array({ArchiveValue("a"), ArchiveValue::fromInteger(1)}), &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(titlesFromArchive(ArchiveValue("a"), &error));
+    for (const ArchiveValue& root : {array({ArchiveValue("a"), ArchiveValue::fromInteger(1)}), ArchiveValue("a"),
+                                     array({array({})}), ArchiveValue::fromDictionary(D{})}) {
+        QString streamed;
+        EXPECT_FALSE(titlesFromKeyedArchive(KeyedArchive::encode(root), &streamed));
+        EXPECT_FALSE(streamed.isEmpty());
+    }
 }
 
 // The bytes every stored file is written with must never change: Quorly for Mac OS X

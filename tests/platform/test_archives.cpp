@@ -431,10 +431,10 @@ TEST(BinaryPlist, ReadsEveryKindOfObjectInItsStoredWidths)
                2);
     const auto table = PlistTable::readBinary(list);
     ASSERT_TRUE(table);
-    const auto& top = table->at(table->top());
+    const auto top = table->at(table->top());
     ASSERT_EQ(top.kind, PlistTable::Kind::Array);
     ASSERT_EQ(top.count, 8u);
-    auto item = [&](int i) -> const PlistTable::Object& { return table->at(table->member(top, uint64_t(i))); };
+    auto item = [&](int i) { return table->at(table->member(top, uint64_t(i))); };
     EXPECT_EQ(table->string(item(0)), QStringLiteral("ab"));
     EXPECT_EQ(table->string(item(1)), QStringLiteral("é"));
     EXPECT_TRUE(item(2).bigUnsigned);
@@ -442,7 +442,8 @@ TEST(BinaryPlist, ReadsEveryKindOfObjectInItsStoredWidths)
     EXPECT_FALSE(item(3).bigUnsigned);
     EXPECT_EQ(qint64(item(3).value), -2);
     double real = 0;
-    std::memcpy(&real, &item(4).value, sizeof real);
+    const uint64_t realBits = item(4).value;
+    std::memcpy(&real, &realBits, sizeof real);
     EXPECT_EQ(real, 1.5);
     EXPECT_EQ(item(5).kind, PlistTable::Kind::Bool);
     EXPECT_EQ(item(6).value, 0x0102u);

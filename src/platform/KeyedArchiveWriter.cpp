@@ -1,0 +1,296 @@
+#include "platform/KeyedArchiveWriter.h"
+
+#include "platform/BinaryPlistWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorly::KeyedArchive {
+
+namespace {
+
+constexpr uint64_t archiveVersion = 100000;
+
+// Texts of the archiver's own layout, which the property list shares with equal texts
+// of the archived objects.
+bool isArchiverText(QStringView s)
+{
+    if (s.isEmpty() || s.size() > 19 || (s[0] != u'$' && s[0] != u'N' && s[0] != u'r'))
+        return false;
+    static const char16_t* const names[] = {u"$archiver", u"NSKeyedArchiver", u"$version", u"$top",
+                                            u"root", u"$objects", u"$null", u"NS.objects",
+                                            u"$class", u"NS.keys", u"$classname", u"$classes",
+                                            u"NSMutableArray", u"NSArray", u"NSObject",
+                                            u"NSMutableDictionary", u"NSDictionary"};
+    for (const char16_t* name : names) {
+        if (s == QStringView(name))
+            return true;
+    }
+    return false;
+}
+
+// A quick hash for the writer's own uniquing of the texts it is given, eight bytes at
+// a time: they are the user's own entries, not input from elsewhere.
+uint32_t textHash(QStringView s)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    std::size_t bytes = std::size_t(s.size()) * 2;
+    uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes;
+    for (; bytes >= 8; bytes -= 8, p += 8) {
+        uint64_t chunk = 0;
+        std::memcpy(&chunk, p, 8);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 29;
+    }
+    if (bytes) {
+        uint64_t chunk = 0;
+        std::memcpy(&chunk, p, bytes);
+        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 29;
+    }
+    return uint32_t(h ^ (h >> 32)) | 1;  // 0 marks a free slot
+}
+
+uint64_t uidArray(BinaryPlist::Writer& w, const uint32_t* refs, std::size_t count, std::vector<uint64_t>& uids)
+{
+    const uint64_t array = w.beginContainer();
+    uids.clear();
+    for (std::size_t i = 0; i < count; ++i)
+        uids.push_back(w.uid(refs[i]));
+    w.setArray(array, uids);
+    return array;
+}
+
+uint64_t writeClass(BinaryPlist::Writer& w, const QString& name, const QString& immutableName)
+{
+    const uint64_t description = w.beginContainer();
+    uint64_t pairs[4];
+    pairs[0] = w.string(QStringLiteral("$classname"));
+    pairs[2] = w.string(name);
+    pairs[1] = w.string(QStringLiteral("$classes"));
+    pairs[3] = w.beginContainer();
+    const uint64_t chain[3] = {w.string(name), w.string(immutableName), w.string(QStringLiteral("NSObject"))};
+    w.setArray(pairs[3], chain);
+    w.setDictionary(description, pairs);
+    return description;
+}
+
+}  // namespace
+
+Writer::Writer()
+{
+    objects_.push_back(Object{});  // "$null"
+}
+
+uint64_t Writer::append(Kind kind, uint64_t payload, uint32_t first)
+{
+    Object object;
+    object.kind = kind;
+    object.payload = payload;
+    object.first = first;
+    objects_.push_back(object);
+    return objects_.size() - 1;
+}
+
+QStringView Writer::textOf(const Object& object) const
+{
+    return QStringView(reinterpret_cast<const char16_t*>(object.payload), qsizetype(object.first));
+}
+
+uint64_t Writer::string(QStringView s)
+{
+    // Open addressing over (hash, object) pairs: a miss costs one look at the table
+    // and no look at any other text, which a node-based map cannot offer.
+    const uint32_t hash = textHash(s);
+    if (stringCount_ * 2 >= stringSlots_.size())
+        growStrings();
+    const std::size_t mask = stringSlots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        StringSlot& slot = stringSlots_[i];
+        if (slot.hash == 0) {
+            const uint64_t uid =
+                append(Kind::String, reinterpret_cast<uint64_t>(s.utf16()), static_cast<uint32_t>(s.size()));
+            slot = StringSlot{hash, static_cast<uint32_t>(uid)};
+            ++stringCount_;
+            return uid;
+        }
+        if (slot.hash == hash && textOf(objects_[slot.uid]) == s)
+            return slot.uid;
+    }
+}
+
+void Writer::growStrings()
+{
+    std::vector<StringSlot> old(std::max<std::size_t>(64, stringSlots_.size() * 2));
+    old.swap(stringSlots_);
+    const std::size_t mask = stringSlots_.size() - 1;
+    for (const StringSlot& slot : old) {
+        if (slot.hash == 0)
+            continue;
+        std::size_t i = slot.hash & mask;
+        while (stringSlots_[i].hash != 0)
+            i = (i + 1) & mask;
+        stringSlots_[i] = slot;
+    }
+}
+
+uint64_t Writer::scalar(Kind kind, uint64_t bits, QHash<uint64_t, uint64_t>& shared)
+{
+    auto found = shared.constFind(bits);
+    if (found != shared.constEnd())
+        return *found;
+    const uint64_t uid = append(kind, bits);
+    shared.insert(bits, uid);
+    return uid;
+}
+
+uint64_t Writer::boolean(bool value)
+{
+    return scalar(Kind::Bool, value ? 1 : 0, bools_);
+}
+
+uint64_t Writer::integer(qint64 value)
+{
+    // A 64-bit two's-complement pattern is what the binary format stores for a signed
+    // integer, so negative values come out as the platform writes them.
+    return scalar(Kind::Integer, static_cast<uint64_t>(value), integers_);
+}
+
+uint64_t Writer::real(double value)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return scalar(Kind::Real, bits, reals_);
+}
+
+uint64_t Writer::openArray()
+{
+    const uint64_t uid = append(Kind::Array);
+    open_.push_back(Open{uid, scratch_.size()});
+    return uid;
+}
+
+uint64_t Writer::openDictionary()
+{
+    const uint64_t uid = append(Kind::Dictionary);
+    open_.push_back(Open{uid, scratch_.size()});
+    return uid;
+}
+
+void Writer::add(uint64_t member)
+{
+    scratch_.push_back(member);
+}
+
+void Writer::close()
+{
+    const Open container = open_.back();
+    open_.pop_back();
+    Object& object = objects_[container.uid];
+    object.first = static_cast<uint32_t>(refs_.size());
+    object.count = static_cast<uint32_t>(scratch_.size() - container.from);
+    for (std::size_t i = container.from; i < scratch_.size(); ++i)
+        refs_.push_back(static_cast<uint32_t>(scratch_[i]));
+    scratch_.resize(container.from);
+    // The class description follows the members of the first container of its kind.
+    uint64_t& cls = object.kind == Kind::Array ? arrayClass_ : dictionaryClass_;
+    if (cls == 0)
+        cls = append(object.kind == Kind::Array ? Kind::ArrayClass : Kind::DictionaryClass);
+    objects_[container.uid].payload = cls;
+}
+
+// The keyed archiver's top dictionary around the table, depth first and in the order
+// of its keys, as the platform writes it.
+QByteArray Writer::finish()
+{
+    BinaryPlist::Writer w;
+    // The objects' bytes are known closely enough beforehand (texts at most two bytes a
+    // unit and a marker; a scalar or a UID at most 9 bytes; the layout's few hundred),
+    // so the buffer holding every password of the file is made once, never outgrown.
+    // Each object is at most itself and the UID that names it; a container's node holds
+    // its members' references and a few of the layout's own.
+    std::size_t bytes = 1024;
+    std::size_t refs = 64 + objects_.size();
+    for (const Object& object : objects_) {
+        bytes += object.kind == Kind::String ? 2 * std::size_t(object.first) + 19 : 2 * 9;
+        if (object.kind == Kind::Array || object.kind == Kind::Dictionary)
+            refs += object.count + 8;
+    }
+    w.reserve(bytes, 64 + 2 * objects_.size(), refs);
+    const uint64_t top = w.beginContainer();
+    uint64_t pairs[8];
+    pairs[0] = w.string(QStringLiteral("$archiver"));
+    pairs[4] = w.string(QStringLiteral("NSKeyedArchiver"));
+    pairs[1] = w.string(QStringLiteral("$version"));
+    pairs[5] = w.integer(archiveVersion);
+    pairs[2] = w.string(QStringLiteral("$top"));
+    pairs[6] = w.beginContainer();
+    const uint64_t rootPair[2] = {w.string(QStringLiteral("root")), w.uid(1)};
+    w.setDictionary(pairs[6], rootPair);
+    pairs[3] = w.string(QStringLiteral("$objects"));
+    pairs[7] = w.beginContainer();
+    std::vector<uint64_t> table;
+    table.reserve(objects_.size());
+    std::vector<uint64_t> uids;
+    for (const Object& object : objects_) {
+        switch (object.kind) {
+        case Kind::Null:
+            table.push_back(w.string(QStringLiteral("$null")));
+            break;
+        case Kind::String: {
+            // The table holds each text once already.
+            const QStringView text = textOf(object);
+            table.push_back(isArchiverText(text) ? w.string(text.toString()) : w.distinctString(text));
+            break;
+        }
+        case Kind::Bool:
+            table.push_back(w.boolean(object.payload != 0));
+            break;
+        case Kind::Integer:
+            table.push_back(w.integer(object.payload));
+            break;
+        case Kind::Real: {
+            double r = 0;
+            std::memcpy(&r, &object.payload, sizeof r);
+            table.push_back(w.real(r));
+            break;
+        }
+        case Kind::Array: {
+            const uint64_t node = w.beginContainer();
+            uint64_t members[4];
+            members[0] = w.string(QStringLiteral("NS.objects"));
+            members[2] = uidArray(w, refs_.data() + object.first, object.count, uids);
+            members[1] = w.string(QStringLiteral("$class"));
+            members[3] = w.uid(object.payload);
+            w.setDictionary(node, members);
+            table.push_back(node);
+            break;
+        }
+        case Kind::Dictionary: {
+            const uint64_t node = w.beginContainer();
+            const uint32_t pairCount = object.count / 2;
+            uint64_t members[6];
+            members[0] = w.string(QStringLiteral("NS.keys"));
+            members[3] = uidArray(w, refs_.data() + object.first, pairCount, uids);
+            members[1] = w.string(QStringLiteral("NS.objects"));
+            members[4] = uidArray(w, refs_.data() + object.first + pairCount, pairCount, uids);
+            members[2] = w.string(QStringLiteral("$class"));
+            members[5] = w.uid(object.payload);
+            w.setDictionary(node, members);
+            table.push_back(node);
+            break;
+        }
+        case Kind::ArrayClass:
+            table.push_back(writeClass(w, QStringLiteral("NSMutableArray"), QStringLiteral("NSArray")));
+            break;
+        case Kind::DictionaryClass:
+            table.push_back(writeClass(w, QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary")));
+            break;
+        }
+    }
+    w.setArray(pairs[7], table);
+    w.setDictionary(top, pairs);
+    return w.finish(top);
+}
+
+}  // namespace quorly::KeyedArchive
