@@ -4,7 +4,7 @@
 
 namespace quorly {
 
-PrintFontSpec printFontFor(PrintStyle style)
+PrintFace printFontFor(PrintStyle style)
 {
     switch (style) {
     case PrintStyle::EntryName: return {QStringLiteral("Helvetica"), 16.0, true};

@@ -14,12 +14,12 @@ enum class PrintStyle {
     Value,         // `entryDataRegularAttributes`: Helvetica, 12 points
 };
 
-struct PrintFontSpec {
+struct PrintFace {
     QString family;  // resolved by the font system to its metric-compatible face
     qreal pointSize;
     bool bold;
 };
-PrintFontSpec printFontFor(PrintStyle style);
+PrintFace printFontFor(PrintStyle style);
 
 // A piece of styled text.
 struct PrintRun {

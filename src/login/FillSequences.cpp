@@ -22,7 +22,7 @@ constexpr int kFloatingPasswordMsec = 10000;
 constexpr int kCWBrowserFirstPollMsec = 500;
 constexpr int kCWBrowserPollMsec = 1000;
 
-// Every field of a missing entry reads as absent, as the spec of the entry says.
+// Every field of a missing entry reads as absent, as it does for an entry that lacks it.
 const Entry& fieldsOf(const EntryRef& item)
 {
     static const Entry none;

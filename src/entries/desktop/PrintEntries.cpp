@@ -22,10 +22,10 @@ namespace {
 
 QTextCharFormat formatFor(PrintStyle style)
 {
-    const PrintFontSpec spec = printFontFor(style);
-    QFont font(spec.family);
-    font.setPointSizeF(spec.pointSize);
-    font.setBold(spec.bold);
+    const PrintFace face = printFontFor(style);
+    QFont font(face.family);
+    font.setPointSizeF(face.pointSize);
+    font.setBold(face.bold);
     QTextCharFormat format;
     format.setFont(font);
     return format;
