@@ -1,5 +1,7 @@
 #include "entries/Entry.h"
 
+#include "entries/EntryBlock.h"
+
 #include "platform/Crypto.h"
 
 #include <QByteArray>
@@ -16,6 +18,8 @@
 #include <vector>
 
 namespace quorly {
+
+using namespace entry_block;
 
 namespace {
 
@@ -140,41 +144,6 @@ bool integerEqualsReal(qint64 i, double r)
     return qint64(r) == i;
 }
 
-enum class ValueType : uint8_t { Text, Bool, Integer, Real };
-
-// A pair of the block: the interned key, and the value's bits (for a text, where its
-// units begin in the block's text and how many there are).
-struct Slot {
-    const QString* key;
-    uint64_t payload;
-};
-
-uint64_t textPayload(std::size_t offset, qsizetype length)
-{
-    return uint64_t(offset) | (uint64_t(length) << 32);
-}
-
-uint64_t bitsOf(double r)
-{
-    uint64_t bits = 0;
-    std::memcpy(&bits, &r, sizeof bits);
-    return bits;
-}
-
-double realOf(uint64_t bits)
-{
-    double r = 0;
-    std::memcpy(&r, &bits, sizeof r);
-    return r;
-}
-
-// A value as the block holds it, for comparing without copies.
-struct ValueRef {
-    ValueType type;
-    uint64_t payload;
-    QStringView text;
-};
-
 bool valuesEqual(const ValueRef& a, const ValueRef& b)
 {
     if (a.type == ValueType::Text || b.type == ValueType::Text)
@@ -199,50 +168,6 @@ bool valuesEqual(const ValueRef& a, const ValueRef& b)
 }
 
 }  // namespace
-
-// Header, then the pairs, a type byte per pair, and the texts' UTF-16 units.
-struct alignas(8) Entry::Block {
-    std::atomic<int> ref;
-    uint32_t count;
-    uint32_t textUnits;
-
-    Slot* pairs() { return reinterpret_cast<Slot*>(this + 1); }
-    ValueType* types() { return reinterpret_cast<ValueType*>(pairs() + count); }
-    char16_t* text() { return reinterpret_cast<char16_t*>(reinterpret_cast<char*>(types()) + ((count + 1) & ~1u)); }
-
-    static std::size_t bytesFor(uint32_t count, std::size_t textUnits)
-    {
-        return sizeof(Block) + count * sizeof(Slot) + ((count + 1) & ~1u) + textUnits * sizeof(char16_t);
-    }
-
-    static Block* make(uint32_t count, std::size_t textUnits)
-    {
-        void* memory = ::operator new(bytesFor(count, textUnits));
-        auto* block = static_cast<Block*>(memory);
-        new (&block->ref) std::atomic<int>(1);
-        block->count = count;
-        block->textUnits = static_cast<uint32_t>(textUnits);
-        return block;
-    }
-
-    static void release(Block* block)
-    {
-        if (block && block->ref.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-            const std::size_t bytes = bytesFor(block->count, block->textUnits);
-            crypto::cleanse(block, bytes);
-            ::operator delete(block);
-        }
-    }
-
-    ValueRef value(uint32_t i)
-    {
-        const uint64_t payload = pairs()[i].payload;
-        const ValueType type = types()[i];
-        if (type != ValueType::Text)
-            return ValueRef{type, payload, {}};
-        return ValueRef{type, payload, QStringView(text() + uint32_t(payload), qsizetype(payload >> 32))};
-    }
-};
 
 namespace {
 
@@ -515,106 +440,6 @@ bool operator==(const Entry& a, const Entry& b)
             return false;
     }
     return true;
-}
-
-// ---------------------------------------------------------------------------------
-// Builder
-
-struct Entry::Builder::Pending {
-    std::vector<Slot> pairList;
-    std::vector<ValueType> types;
-    std::vector<char16_t, crypto::CleansingAllocator<char16_t>> text;
-};
-
-Entry::Builder::Builder() : pending_(new Pending) {}
-
-Entry::Builder::~Builder()
-{
-    crypto::cleanse(pending_->text.data(), pending_->text.size() * sizeof(char16_t));
-    delete pending_;
-}
-
-void Entry::Builder::text(const QString* key, QStringView text)
-{
-    char16_t* units = this->text(key, text.size());
-    if (!text.isEmpty())  // an empty view may point nowhere
-        std::memcpy(units, text.utf16(), std::size_t(text.size()) * sizeof(char16_t));
-}
-
-char16_t* Entry::Builder::text(const QString* key, qsizetype length)
-{
-    const std::size_t at = pending_->text.size();
-    pending_->pairList.push_back(Slot{key, textPayload(at, length)});
-    pending_->types.push_back(ValueType::Text);
-    pending_->text.resize(at + std::size_t(length));
-    return pending_->text.data() + at;
-}
-
-void Entry::Builder::boolean(const QString* key, bool value)
-{
-    pending_->pairList.push_back(Slot{key, value ? 1u : 0u});
-    pending_->types.push_back(ValueType::Bool);
-}
-
-void Entry::Builder::integer(const QString* key, qint64 value)
-{
-    pending_->pairList.push_back(Slot{key, uint64_t(value)});
-    pending_->types.push_back(ValueType::Integer);
-}
-
-void Entry::Builder::real(const QString* key, double value)
-{
-    pending_->pairList.push_back(Slot{key, bitsOf(value)});
-    pending_->types.push_back(ValueType::Real);
-}
-
-void Entry::Builder::moveLastValueTo(int i)
-{
-    // The replaced text stays unused in the text until build() copies what is used.
-    pending_->pairList[std::size_t(i)].payload = pending_->pairList.back().payload;
-    pending_->types[std::size_t(i)] = pending_->types.back();
-    pending_->pairList.pop_back();
-    pending_->types.pop_back();
-}
-
-int Entry::Builder::size() const
-{
-    return int(pending_->pairList.size());
-}
-
-Entry Entry::Builder::build()
-{
-    Pending& p = *pending_;
-    const auto count = static_cast<uint32_t>(p.pairList.size());
-    if (count == 0) {
-        p.text.clear();
-        return Entry();
-    }
-    std::size_t units = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (p.types[i] == ValueType::Text)
-            units += std::size_t(p.pairList[i].payload >> 32);
-    }
-    Block* block = Block::make(count, units);
-    Slot* pairList = block->pairs();
-    char16_t* text = block->text();
-    std::size_t at = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        pairList[i] = p.pairList[i];
-        block->types()[i] = p.types[i];
-        if (p.types[i] == ValueType::Text) {
-            const auto length = std::size_t(p.pairList[i].payload >> 32);
-            if (length > 0)
-                std::memcpy(text + at, p.text.data() + uint32_t(p.pairList[i].payload), length * sizeof(char16_t));
-            pairList[i].payload = textPayload(at, qsizetype(length));
-            at += length;
-        }
-    }
-    crypto::cleanse(p.text.data(), p.text.size() * sizeof(char16_t));
-    p.pairList.clear();
-    p.types.clear();
-    p.text.clear();
-    return Entry(block);
 }
 
 }  // namespace quorly

@@ -105,7 +105,10 @@ public:
     // per key that set() makes. Reusable: build() leaves it empty for the next entry.
     class Builder {
     public:
-        Builder();
+        // A reader making a whole list says so: its entries then share large chunks
+        // of memory, which a list of thousands fills far faster than an allocation each.
+        enum class Expecting { OneEntry, ManyEntries };
+        explicit Builder(Expecting expecting = Expecting::OneEntry);
         ~Builder();
         Builder(const Builder&) = delete;
         Builder& operator=(const Builder&) = delete;

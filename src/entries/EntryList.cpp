@@ -23,6 +23,13 @@ inline char16_t codePointRank(char16_t u)
 // Names are compared in decomposed form so canonically equivalent spellings meet.
 QString sortKey(const QString& name) { return name.normalized(QString::NormalizationForm_D); }
 
+// Characters below U+00C0 have no canonical decomposition, so a name made of them only
+// is its own sort key; most names are, and they need no copy.
+bool isOwnSortKey(QStringView name)
+{
+    return std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0xC0; });
+}
+
 }  // namespace
 
 int compareByCodePoint(QStringView a, QStringView b)
@@ -116,11 +123,21 @@ QString EntryList::copyNameForName(const QString& name) const
 
 void EntryList::sort()
 {
-    // Normalising once per entry rather than once per comparison.
-    std::vector<QString> keys;
+    // Normalising once per entry rather than once per comparison. The views point into
+    // the entries, or into `normalized`, which is never reallocated.
+    std::vector<QString> normalized;
+    normalized.reserve(size_t(entries_.size()));
+    std::vector<QStringView> keys;
     keys.reserve(size_t(entries_.size()));
-    for (const EntryRef& entry : entries_)
-        keys.push_back(sortKey(entry->name()));
+    for (const EntryRef& entry : entries_) {
+        const QStringView name = entry->nameView();
+        if (isOwnSortKey(name)) {
+            keys.push_back(name);
+        } else {
+            normalized.push_back(sortKey(name.toString()));
+            keys.push_back(normalized.back());
+        }
+    }
     std::vector<qsizetype> order(keys.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
     // Stable, although equal names may come in any order: a save that changes nothing

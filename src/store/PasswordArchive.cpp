@@ -79,7 +79,7 @@ private:
         uint32_t position = 0;
     };
     std::vector<Known> keys_;
-    Entry::Builder builder_;
+    Entry::Builder builder_{Entry::Builder::Expecting::ManyEntries};
     QList<EntryRef> entries_;
     int repeatOf_ = -1;
 };

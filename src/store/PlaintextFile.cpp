@@ -8,6 +8,7 @@
 #include <openssl/crypto.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,37 +67,64 @@ bool writePlaintextFile(const QString& path, QByteArray& bytes)
     return ok;
 }
 
-std::optional<QByteArray> takePlaintextFile(const QString& path)
-{
-    std::optional<QByteArray> bytes;
-    {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            QByteArray all = file.readAll();
-            if (file.error() == QFileDevice::NoError)
-                bytes = std::move(all);
-            else
-                cleanseBytes(all);
-        }
-    }
-    secureDelete(path);
-    return bytes;
-}
-
 namespace {
 
-// Reads the decrypted file with `read`, then overwrites its bytes whatever came of it.
+// The decrypted file, mapped rather than copied into the heap: its pages are in the page
+// cache already, and fresh heap pages for a copy are what reading a large file costs most.
+// Nothing of it stays in the process: the readers copy what they keep.
+class MappedPlaintext {
+public:
+    explicit MappedPlaintext(const QString& path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            if (st.st_size == 0) {
+                readable_ = true;
+            } else {
+                void* mapped = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+                if (mapped != MAP_FAILED) {
+                    data_ = static_cast<const char*>(mapped);
+                    size_ = size_t(st.st_size);
+                    readable_ = true;
+                }
+            }
+        }
+        ::close(fd);
+    }
+    ~MappedPlaintext()
+    {
+        if (data_)
+            ::munmap(const_cast<char*>(data_), size_);
+    }
+    MappedPlaintext(const MappedPlaintext&) = delete;
+    MappedPlaintext& operator=(const MappedPlaintext&) = delete;
+
+    bool readable() const { return readable_; }
+    // Valid while this object lives; no copy of it may outlive the mapping.
+    QByteArray bytes() const { return QByteArray::fromRawData(data_, qsizetype(size_)); }
+
+private:
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    bool readable_ = false;
+};
+
+// Reads the decrypted file with `read`, then overwrites and removes it whatever came of it.
 template <typename Result, typename Read>
 std::optional<Result> takePlaintext(const QString& path, QString* error, Read read)
 {
-    std::optional<QByteArray> bytes = takePlaintextFile(path);
-    if (!bytes) {
-        if (error)
+    std::optional<Result> result;
+    {
+        const MappedPlaintext mapped(path);
+        if (mapped.readable())
+            result = read(mapped.bytes());
+        else if (error)
             *error = QStringLiteral("the decrypted file cannot be read");
-        return std::nullopt;
     }
-    std::optional<Result> result = read(*bytes);
-    cleanseBytes(*bytes);
+    secureDelete(path);
     return result;
 }
 

@@ -19,10 +19,6 @@ namespace quorly {
 // at `path` and errno says why.
 bool writePlaintextFile(const QString& path, QByteArray& bytes);
 
-// Reads the whole file and securely deletes it, whether the read worked or not.
-// The caller overwrites the returned bytes once it has decoded them.
-std::optional<QByteArray> takePlaintextFile(const QString& path);
-
 // Securely deletes `path` when something is there.
 void secureDeleteIfPresent(const QString& path);
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace quorly;
 
@@ -84,4 +85,38 @@ TEST(Entry, EqualityIgnoresOrderAndComparesNumbersByValue)
     Entry nan;
     nan.set("r", std::nan(""));
     EXPECT_EQ(nan, Entry(nan));
+}
+
+// Entries read together share memory; each must stay whole whatever becomes of the
+// others, of the reader, and of its own copies.
+TEST(Entry, EntriesMadeTogetherOutliveEachOtherAndTheirReader)
+{
+    const QString* name = Entry::internKey(EntryKey::Path);
+    const QString* notes = Entry::internKey(EntryKey::Notes);
+    const QString longNotes(600 * 1024, u'n');  // too large to share a chunk
+    std::vector<Entry> entries;
+    {
+        Entry::Builder builder(Entry::Builder::Expecting::ManyEntries);
+        for (int i = 0; i < 20000; ++i) {
+            builder.text(name, QStringLiteral("Entry %1").arg(i));
+            builder.text(notes, i % 5000 == 0 ? longNotes : QStringLiteral("note %1").arg(i));
+            builder.integer(Entry::internKey(EntryKey::PasswordLength), i);
+            entries.push_back(builder.build());
+        }
+    }
+    // Most go, some change (and so leave their shared block), a copy outlives its original.
+    std::vector<Entry> kept;
+    for (int i = 0; i < 20000; i += 7)
+        kept.push_back(entries[size_t(i)]);
+    entries.clear();
+    for (size_t k = 0; k < kept.size(); k += 2)
+        kept[k].setString(EntryKey::WebsiteURL, QStringLiteral("https://example.org"));
+    for (size_t k = 0; k < kept.size(); ++k) {
+        const int i = int(k) * 7;
+        ASSERT_EQ(kept[k].name(), QStringLiteral("Entry %1").arg(i));
+        ASSERT_EQ(kept[k].stringView(EntryKey::Notes),
+                  i % 5000 == 0 ? longNotes : QStringLiteral("note %1").arg(i));
+        ASSERT_EQ(kept[k].integer(EntryKey::PasswordLength), i);
+        ASSERT_EQ(kept[k].contains(EntryKey::WebsiteURL), k % 2 == 0);
+    }
 }
