@@ -60,12 +60,30 @@ void appendMarker(Out& out, unsigned kind, uint64_t count)
     }
 }
 
+// The bytes of a marker of `count` members.
+uint64_t markerLength(uint64_t count)
+{
+    return count < 15 ? 1 : 2 + uint64_t(bytesFor(count));
+}
+
+// Writes into room made beforehand.
+struct Cursor {
+    char* at;
+    void push_back(char c) { *at++ = c; }
+    void append(const char* data, std::size_t length)
+    {
+        std::memcpy(at, data, length);
+        at += length;
+    }
+};
+
 }  // namespace
 
 Writer::~Writer()
 {
-    // Short texts live inside the string object itself, where no allocator sees them.
-    crypto::cleanse(bytes_.data(), bytes_.capacity());
+    // Short texts live inside the string object itself, where no allocator sees them;
+    // the allocator wipes a long one's buffer.
+    crypto::cleanse(bytes_.data(), bytes_.size());
 }
 
 uint64_t Writer::scalar(std::size_t begin)
@@ -195,36 +213,42 @@ QByteArray Writer::finish(uint64_t top) const
 {
     const uint64_t count = objects_.size();
     const int refSize = bytesFor(count == 0 ? 0 : count - 1);
-    // Written straight into the result, which never grows: the room reserved is more
-    // than the list can take (a marker of at most 10 bytes and an offset of at most 8
-    // per object), so no outgrown copy of the archive is left unwiped, and the pages of
-    // the room never written to cost no memory.
-    QByteArray out;
-    out.reserve(qsizetype(8 + bytes_.size() + refs_.size() * std::size_t(refSize) + count * 18 + 32));
-    out.append("bplist00", 8);
-    std::vector<uint64_t> offsets;
+    auto membersOf = [](const Object& object) {
+        return object.container == 0xD0 ? object.length / 2 : object.length;
+    };
+    // Where each object will begin, so that the archive is written straight into a
+    // result of its exact size: it never grows, no outgrown copy of it is left unwiped,
+    // and no byte is appended one call at a time.
+    std::vector<uint64_t, large_memory::Allocator<uint64_t>> offsets;
     offsets.reserve(count);
+    uint64_t end = 8;
     for (const Object& object : objects_) {
-        offsets.push_back(uint64_t(out.size()));
+        offsets.push_back(end);
+        end += object.container ? markerLength(membersOf(object)) + object.length * uint64_t(refSize) : object.length;
+    }
+    const uint64_t tableOffset = end;
+    const int offsetSize = bytesFor(offsets.empty() ? 0 : offsets.back());
+    QByteArray out(qsizetype(tableOffset + count * uint64_t(offsetSize) + 32), Qt::Uninitialized);
+    Cursor cursor{out.data()};
+    cursor.append("bplist00", 8);
+    for (const Object& object : objects_) {
         if (!object.container) {
-            out.append(bytes_.data() + object.begin, qsizetype(object.length));
+            cursor.append(bytes_.data() + object.begin, std::size_t(object.length));
             continue;
         }
-        const uint64_t members = object.container == 0xD0 ? object.length / 2 : object.length;
-        appendMarker(out, object.container, members);
+        appendMarker(cursor, object.container, membersOf(object));
         for (uint64_t i = object.begin; i < object.begin + object.length; ++i)
-            appendBigEndian(out, refs_[i], refSize);
+            appendBigEndian(cursor, refs_[i], refSize);
     }
-    const auto tableOffset = uint64_t(out.size());
-    const int offsetSize = bytesFor(offsets.empty() ? 0 : offsets.back());
     for (uint64_t offset : offsets)
-        appendBigEndian(out, offset, offsetSize);
-    out.append(6, '\0');
-    out.push_back(static_cast<char>(offsetSize));
-    out.push_back(static_cast<char>(refSize));
-    appendBigEndian(out, count, 8);
-    appendBigEndian(out, top, 8);
-    appendBigEndian(out, tableOffset, 8);
+        appendBigEndian(cursor, offset, offsetSize);
+    cursor.append("\0\0\0\0\0\0", 6);
+    cursor.push_back(static_cast<char>(offsetSize));
+    cursor.push_back(static_cast<char>(refSize));
+    appendBigEndian(cursor, count, 8);
+    appendBigEndian(cursor, top, 8);
+    appendBigEndian(cursor, tableOffset, 8);
+    Q_ASSERT(cursor.at == out.data() + out.size());
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/Crypto.h"
 
+#include "platform/LargeMemory.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -58,9 +60,9 @@ private:
     uint64_t scalar(std::size_t begin);
     uint64_t appendString(QStringView text);
 
-    std::vector<Object> objects_;
+    std::vector<Object, large_memory::Allocator<Object>> objects_;
     Bytes bytes_;
-    std::vector<uint64_t> refs_;
+    std::vector<uint64_t, large_memory::Allocator<uint64_t>> refs_;
     QHash<QString, uint64_t> strings_;
     std::unordered_map<uint64_t, uint64_t> integers_;
     std::unordered_map<uint64_t, uint64_t> reals_;

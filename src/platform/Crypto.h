@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LargeMemory.h"
+
 #include <QByteArray>
 
 #include <cstddef>
@@ -24,6 +26,7 @@ void cleanse(QByteArray& bytes);
 
 // An allocator that wipes memory before handing it back, for containers that hold
 // secrets and grow: the buffers a growing container leaves behind are wiped as well.
+// Large buffers are mapped on their own (see LargeMemory.h).
 template <typename T>
 struct CleansingAllocator {
     using value_type = T;
@@ -31,12 +34,8 @@ struct CleansingAllocator {
     template <typename U>
     CleansingAllocator(const CleansingAllocator<U>&) noexcept {}
 
-    T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
-    void deallocate(T* p, std::size_t n) noexcept
-    {
-        cleanse(p, n * sizeof(T));
-        std::allocator<T>().deallocate(p, n);
-    }
+    T* allocate(std::size_t n) { return static_cast<T*>(large_memory::allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { large_memory::releaseWiped(p, n * sizeof(T)); }
     template <typename U>
     bool operator==(const CleansingAllocator<U>&) const noexcept { return true; }
 };

@@ -82,6 +82,12 @@ Writer::Writer()
     objects_.push_back(Object{});  // "$null"
 }
 
+void Writer::reserve(std::size_t objects, std::size_t refs)
+{
+    objects_.reserve(objects);
+    refs_.reserve(refs);
+}
+
 uint64_t Writer::append(Kind kind, uint64_t payload, uint32_t first)
 {
     Object object;
@@ -121,7 +127,7 @@ uint64_t Writer::string(QStringView s)
 
 void Writer::growStrings()
 {
-    std::vector<StringSlot> old(std::max<std::size_t>(64, stringSlots_.size() * 2));
+    std::vector<StringSlot, large_memory::Allocator<StringSlot>> old(std::max<std::size_t>(64, stringSlots_.size() * 2));
     old.swap(stringSlots_);
     const std::size_t mask = stringSlots_.size() - 1;
     for (const StringSlot& slot : old) {
@@ -229,7 +235,7 @@ QByteArray Writer::finish()
     w.setDictionary(pairs[6], rootPair);
     pairs[3] = w.string(QStringLiteral("$objects"));
     pairs[7] = w.beginContainer();
-    std::vector<uint64_t> table;
+    std::vector<uint64_t, large_memory::Allocator<uint64_t>> table;
     table.reserve(objects_.size());
     std::vector<uint64_t> uids;
     for (const Object& object : objects_) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LargeMemory.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QStringView>
@@ -23,6 +25,10 @@ public:
     Writer();
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
+
+    // Room for `objects` objects and `refs` container members, for a writer that knows
+    // its size roughly.
+    void reserve(std::size_t objects, std::size_t refs);
 
     // The text is not copied: it must stay as it is until finish().
     uint64_t string(QStringView text);
@@ -61,17 +67,17 @@ private:
     QStringView textOf(const Object& object) const;
     void growStrings();
 
-    std::vector<Object> objects_;
-    std::vector<uint32_t> refs_;
+    std::vector<Object, large_memory::Allocator<Object>> objects_;
+    std::vector<uint32_t, large_memory::Allocator<uint32_t>> refs_;
     // Members of the open containers, the innermost last: a container's own run stays
     // put while its members' containers push and pop above it.
-    std::vector<uint64_t> scratch_;
+    std::vector<uint64_t, large_memory::Allocator<uint64_t>> scratch_;
     std::vector<Open> open_;
     struct StringSlot {
         uint32_t hash = 0;  // 0 marks a free slot
         uint32_t uid = 0;
     };
-    std::vector<StringSlot> stringSlots_;
+    std::vector<StringSlot, large_memory::Allocator<StringSlot>> stringSlots_;
     std::size_t stringCount_ = 0;
     QHash<uint64_t, uint64_t> bools_;
     QHash<uint64_t, uint64_t> integers_;

@@ -377,6 +377,12 @@ ArchiveValue archiveFromTitles(const QStringList& titles)
 QByteArray keyedArchiveFromEntries(const EntryList& entries)
 {
     KeyedArchive::Writer writer;
+    // Room for each entry's dictionary, its texts and its keys' and values' references
+    // at once, rather than tables that grow (and are copied) as they go.
+    std::size_t pairs = 0;
+    for (const EntryRef& entry : entries.entries())
+        pairs += std::size_t(entry->size());
+    writer.reserve(std::size_t(entries.entries().size()) + pairs, 2 * pairs + std::size_t(entries.entries().size()));
     // Every entry names the same few keys: their objects are remembered by the key's
     // interned text instead of being looked up by their letters each time.
     std::vector<std::pair<const QString*, uint64_t>> keyObjects;
