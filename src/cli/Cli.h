@@ -48,9 +48,6 @@ struct Command {
     int minPositional = 1;
     int maxPositional = 1;
     std::function<int(const Arguments&)> run;
-    // Whether run() makes the application object itself (`clip` needs one with a
-    // display, once its options are checked); the others run in a QCoreApplication.
-    bool makesOwnApplication = false;
 };
 
 // The commands of each group; main() lists them all.

@@ -39,8 +39,8 @@ void printHelp(const QList<Command>& commands)
 int main(int argc, char** argv)
 {
     quorly::protectProcessSecrets();
-    // Decoded as QCoreApplication would; the application object comes once the command
-    // is known, as `clip` needs one with a display and the others one without.
+    // Decoded as QCoreApplication would; the application object comes only once a command
+    // runs, as --help and --version start quicker without one.
     QCoreApplication::setOrganizationName(QStringLiteral("Quorly"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorly"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORLY_VERSION));
@@ -71,9 +71,7 @@ int main(int argc, char** argv)
         const std::optional<Arguments> parsed = parseArguments(command, args);
         if (!parsed)
             return ExitUsage;
-        std::optional<QCoreApplication> app;
-        if (!command.makesOwnApplication)
-            app.emplace(argc, argv);
+        QCoreApplication app(argc, argv);
         return command.run(*parsed);
     }
     printError(QStringLiteral("unknown command '%1'; see quorly-cli --help.").arg(name));

@@ -15,4 +15,4 @@ add_dependencies(test_cli_processes quorly-cli)
 # show and clip; clip against the test services' X server, whose one clipboard this test
 # reads (a QApplication of its own there), so it runs serially.
 quorly_x11_test(NAME test_cli_entry QT_APPLICATION SOURCES ${CMAKE_CURRENT_LIST_DIR}/cli_entry_test.cpp
-                DEPENDS quorly-cli)
+                DEPENDS quorly-cli quorly-cli-clip)
