@@ -14,6 +14,20 @@ using namespace quorly::test;
 
 namespace {
 
+// What other processes of the user may read of a running one besides its memory: its
+// command line, its environment and the memory-only files it holds open (the last two only
+// while it lets them look, which a process holding secrets does not).
+QByteArray readableFromOutside(qint64 pid)
+{
+    const QString proc = QStringLiteral("/proc/%1").arg(pid);
+    QByteArray all = readFile(proc + "/cmdline") + readFile(proc + "/environ");
+    const QDir fds(proc + "/fd");
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (fd.symLinkTarget().contains("/memfd:"))
+            all += readFile(fd.filePath());
+    return all;
+}
+
 const QString kPassword = QStringLiteral("p\u00e4ss-\u20ac-word");
 
 class CliEntry : public ::testing::Test {
@@ -32,6 +46,22 @@ protected:
     bool onTestDisplay() const
     {
         return qgetenv("QUORLY_TEST_DISPLAY") == "1" && QGuiApplication::platformName() == QLatin1String("xcb");
+    }
+
+    // `clip` run by `cli` with DISPLAY set to `display` (unset when empty).
+    CliRun clipOn(const QByteArray& display, const QStringList& args, const QByteArray& input = "pw\n",
+                  const QString& cli = cliPath())
+    {
+        const QByteArray saved = qgetenv("DISPLAY");
+        display.isEmpty() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", display);
+        QProcess process;
+        process.start(cli, QStringList{"clip", "--password-stdin", package_} + args);
+        process.write(input);
+        process.closeWriteChannel();
+        process.waitForFinished(60000);
+        qputenv("DISPLAY", saved);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
     ScratchHome scratch_;
@@ -65,6 +95,7 @@ public:
                process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
     }
     void terminate() { process_.terminate(); }
+    qint64 pid() const { return process_.processId(); }
     QString output() const { return QString::fromUtf8(out_); }
 
 private:
@@ -92,16 +123,26 @@ TEST_F(CliEntry, ShowPrintsTheFieldsWithoutADisplayAndChangesNothing)
     EXPECT_EQ(fingerprint(package_), before);
 }
 
-TEST_F(CliEntry, ClipRefusesBadOptionsAndEmptyFieldsAndSaysWhenThereIsNoDisplay)
+TEST_F(CliEntry, ClipRefusesBadOptionsAndEmptyFieldsAndNamesAMissingDisplayOrHelper)
 {
     EXPECT_EQ(runCli({"clip", "--password-stdin", package_, "Bank", "--field", "pin"}, "pw\n").exitCode, 2);
     EXPECT_EQ(runCli({"clip", "--password-stdin", package_, "Bank", "--seconds", "soon"}, "pw\n").exitCode, 2);
-    const QByteArray display = qgetenv("DISPLAY");
-    qunsetenv("DISPLAY");
-    const CliRun headless = runCli({"clip", "--password-stdin", package_, "Bank"}, "pw\n");
-    qputenv("DISPLAY", display);
+    const CliRun headless = clipOn({}, {"Bank"});
     EXPECT_EQ(headless.exitCode, 1);
     EXPECT_TRUE(headless.err.contains("needs a display")) << headless.err.toStdString();
+    const CliRun unreachable = clipOn(":65000", {"Bank"});
+    EXPECT_EQ(unreachable.exitCode, 1);
+    EXPECT_TRUE(unreachable.err.contains("cannot reach the display :65000.")) << unreachable.err.toStdString();
+
+    // A quorly-cli without the program beside it that holds the clipboard says so before
+    // it asks for a password that could not help.
+    const QString alone = scratch_.home() + "/alone/quorly-cli";
+    ASSERT_TRUE(QDir().mkpath(scratch_.home() + "/alone") && QFile::copy(cliPath(), alone));
+    const CliRun helperless = clipOn(":65000", {"Bank"}, "wrong\n", alone);
+    EXPECT_EQ(helperless.exitCode, 1);
+    EXPECT_TRUE(helperless.err.contains("/alone/quorly-cli-clip, installed beside quorly-cli for it, is missing."))
+        << helperless.err.toStdString();
+
     if (!onTestDisplay())
         return;
     const CliRun empty = runCli({"clip", "--password-stdin", package_, "Bank", "--field", "user2"}, "pw\n");
@@ -122,6 +163,7 @@ TEST_F(CliEntry, ClipHoldsTheFieldThenClearsItOnlyWhileItIsStillThere)
         const ClipboardContents copied = clipboardContents();
         EXPECT_EQ(copied.text, kPassword);
         EXPECT_EQ(copied.hint, QByteArray(quorly::kPasswordManagerHintSecret));
+        EXPECT_FALSE(readableFromOutside(clip.pid()).contains(kPassword.toUtf8()));
         ASSERT_TRUE(clip.ended()) << clip.output().toStdString();
         EXPECT_TRUE(clip.output().contains("Cleared the clipboard."));
         EXPECT_TRUE(clipboardContents().text.isEmpty());
