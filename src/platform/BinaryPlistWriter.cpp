@@ -1,5 +1,7 @@
 #include "platform/BinaryPlistWriter.h"
 
+#include "platform/BinaryPlistEncoding.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,61 +12,6 @@ namespace {
 // The archive holds every password of the file: its buffers are wiped as they are
 // outgrown and when they go.
 using Bytes = Writer::Bytes;
-
-template <typename Out>
-void appendBigEndian(Out& out, uint64_t value, int bytes)
-{
-    char buffer[8];
-    for (int i = bytes - 1; i >= 0; --i) {
-        buffer[i] = static_cast<char>(value & 0xff);
-        value >>= 8;
-    }
-    out.append(buffer, static_cast<std::size_t>(bytes));
-}
-
-int bytesFor(uint64_t value)
-{
-    if (value <= 0xff)
-        return 1;
-    if (value <= 0xffff)
-        return 2;
-    if (value <= 0xffffffffULL)
-        return 4;
-    return 8;
-}
-
-int log2Of(int bytes)
-{
-    return bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : 3;
-}
-
-// Values from 2^63 up are stored in 8 bytes, which readers take as negative
-// two's-complement numbers: the way signed values are kept in this format.
-template <typename Out>
-void appendInteger(Out& out, uint64_t value)
-{
-    const int bytes = bytesFor(value);
-    out.push_back(static_cast<char>(0x10 | log2Of(bytes)));
-    appendBigEndian(out, value, bytes);
-}
-
-// The marker of a sized object: the count in its low nibble, or 0xF and an integer.
-template <typename Out>
-void appendMarker(Out& out, unsigned kind, uint64_t count)
-{
-    if (count < 15) {
-        out.push_back(static_cast<char>(kind | count));
-    } else {
-        out.push_back(static_cast<char>(kind | 0x0f));
-        appendInteger(out, count);
-    }
-}
-
-// The bytes of a marker of `count` members.
-uint64_t markerLength(uint64_t count)
-{
-    return count < 15 ? 1 : 2 + uint64_t(bytesFor(count));
-}
 
 // Writes into room made beforehand.
 struct Cursor {
@@ -95,26 +42,7 @@ uint64_t Writer::scalar(std::size_t begin)
 uint64_t Writer::appendString(QStringView text)
 {
     const std::size_t begin = bytes_.size();
-    const char16_t* units = text.utf16();
-    const auto length = static_cast<std::size_t>(text.size());
-    char16_t all = 0;
-    for (std::size_t i = 0; i < length; ++i)
-        all |= units[i];
-    if (all < 0x80) {
-        appendMarker(bytes_, 0x50, length);
-        const std::size_t at = bytes_.size();
-        bytes_.resize(at + length);
-        for (std::size_t i = 0; i < length; ++i)
-            bytes_[at + i] = static_cast<char>(units[i]);
-    } else {
-        appendMarker(bytes_, 0x60, length);
-        const std::size_t at = bytes_.size();
-        bytes_.resize(at + 2 * length);
-        for (std::size_t i = 0; i < length; ++i) {
-            bytes_[at + 2 * i] = static_cast<char>(units[i] >> 8);
-            bytes_[at + 2 * i + 1] = static_cast<char>(units[i] & 0xff);
-        }
-    }
+    BinaryPlist::appendString(bytes_, text);
     return scalar(begin);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/KeyedArchiveWriter.h"
 
-#include "platform/BinaryPlistWriter.h"
+#include "platform/BinaryPlistStream.h"
+#include "platform/ByteSink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,7 +52,7 @@ uint32_t textHash(QStringView s)
     return uint32_t(h ^ (h >> 32)) | 1;  // 0 marks a free slot
 }
 
-uint64_t uidArray(BinaryPlist::Writer& w, const uint32_t* refs, std::size_t count, std::vector<uint64_t>& uids)
+uint64_t uidArray(BinaryPlist::StreamWriter& w, const uint32_t* refs, std::size_t count, std::vector<uint64_t>& uids)
 {
     const uint64_t array = w.beginContainer();
     uids.clear();
@@ -61,7 +62,7 @@ uint64_t uidArray(BinaryPlist::Writer& w, const uint32_t* refs, std::size_t coun
     return array;
 }
 
-uint64_t writeClass(BinaryPlist::Writer& w, const QString& name, const QString& immutableName)
+uint64_t writeClass(BinaryPlist::StreamWriter& w, const QString& name, const QString& immutableName)
 {
     const uint64_t description = w.beginContainer();
     uint64_t pairs[4];
@@ -207,22 +208,8 @@ void Writer::close()
 
 // The keyed archiver's top dictionary around the table, depth first and in the order
 // of its keys, as the platform writes it.
-QByteArray Writer::finish()
+uint64_t Writer::makeObjects(BinaryPlist::StreamWriter& w)
 {
-    BinaryPlist::Writer w;
-    // The objects' bytes are known closely enough beforehand (texts at most two bytes a
-    // unit and a marker; a scalar or a UID at most 9 bytes; the layout's few hundred),
-    // so the buffer holding every password of the file is made once, never outgrown.
-    // Each object is at most itself and the UID that names it; a container's node holds
-    // its members' references and a few of the layout's own.
-    std::size_t bytes = 1024;
-    std::size_t refs = 64 + objects_.size();
-    for (const Object& object : objects_) {
-        bytes += object.kind == Kind::String ? 2 * std::size_t(object.first) + 19 : 2 * 9;
-        if (object.kind == Kind::Array || object.kind == Kind::Dictionary)
-            refs += object.count + 8;
-    }
-    w.reserve(bytes, 64 + 2 * objects_.size(), refs);
     const uint64_t top = w.beginContainer();
     uint64_t pairs[8];
     pairs[0] = w.string(QStringLiteral("$archiver"));
@@ -235,30 +222,40 @@ QByteArray Writer::finish()
     w.setDictionary(pairs[6], rootPair);
     pairs[3] = w.string(QStringLiteral("$objects"));
     pairs[7] = w.beginContainer();
-    std::vector<uint64_t, large_memory::Allocator<uint64_t>> table;
-    table.reserve(objects_.size());
+    // The table's members are known from the numbering run. Setting them (and the top
+    // dictionary's) now lets everything after them be written as it comes.
+    w.setDictionary(top, pairs);
+    if (w.writing())
+        w.setArray(pairs[7], std::span<const uint32_t>(table_));
+    const bool numbering = !w.writing();
+    if (numbering)
+        table_.reserve(objects_.size());
     std::vector<uint64_t> uids;
+    auto table = [&](uint64_t number) {
+        if (numbering)
+            table_.push_back(uint32_t(number));
+    };
     for (const Object& object : objects_) {
         switch (object.kind) {
         case Kind::Null:
-            table.push_back(w.string(QStringLiteral("$null")));
+            table(w.string(QStringLiteral("$null")));
             break;
         case Kind::String: {
             // The table holds each text once already.
             const QStringView text = textOf(object);
-            table.push_back(isArchiverText(text) ? w.string(text.toString()) : w.distinctString(text));
+            table(isArchiverText(text) ? w.string(text.toString()) : w.distinctString(text));
             break;
         }
         case Kind::Bool:
-            table.push_back(w.boolean(object.payload != 0));
+            table(w.boolean(object.payload != 0));
             break;
         case Kind::Integer:
-            table.push_back(w.integer(object.payload));
+            table(w.integer(object.payload));
             break;
         case Kind::Real: {
             double r = 0;
             std::memcpy(&r, &object.payload, sizeof r);
-            table.push_back(w.real(r));
+            table(w.real(r));
             break;
         }
         case Kind::Array: {
@@ -269,7 +266,7 @@ QByteArray Writer::finish()
             members[1] = w.string(QStringLiteral("$class"));
             members[3] = w.uid(object.payload);
             w.setDictionary(node, members);
-            table.push_back(node);
+            table(node);
             break;
         }
         case Kind::Dictionary: {
@@ -283,20 +280,56 @@ QByteArray Writer::finish()
             members[2] = w.string(QStringLiteral("$class"));
             members[5] = w.uid(object.payload);
             w.setDictionary(node, members);
-            table.push_back(node);
+            table(node);
             break;
         }
         case Kind::ArrayClass:
-            table.push_back(writeClass(w, QStringLiteral("NSMutableArray"), QStringLiteral("NSArray")));
+            table(writeClass(w, QStringLiteral("NSMutableArray"), QStringLiteral("NSArray")));
             break;
         case Kind::DictionaryClass:
-            table.push_back(writeClass(w, QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary")));
+            table(writeClass(w, QStringLiteral("NSMutableDictionary"), QStringLiteral("NSDictionary")));
             break;
         }
     }
-    w.setArray(pairs[7], table);
-    w.setDictionary(top, pairs);
+    if (numbering)
+        w.setArray(pairs[7], std::span<const uint32_t>(table_));
+    return top;
+}
+
+uint64_t Writer::number(BinaryPlist::StreamWriter& w)
+{
+    // No text is added from now on: the index of the texts can go.
+    decltype(stringSlots_)().swap(stringSlots_);
+    stringCount_ = 0;
+    table_.clear();
+    w.expectUidsBelow(objects_.size());
+    return makeObjects(w);
+}
+
+bool Writer::write(BinaryPlist::StreamWriter& w, ByteSink& sink)
+{
+    w.startWriting(sink);
+    const uint64_t top = makeObjects(w);
+    decltype(table_)().swap(table_);
     return w.finish(top);
+}
+
+bool Writer::finish(ByteSink& sink)
+{
+    BinaryPlist::StreamWriter w;
+    number(w);
+    return write(w, sink);
+}
+
+QByteArray Writer::finish()
+{
+    BinaryPlist::StreamWriter w;
+    number(w);
+    QByteArray out;
+    out.reserve(qsizetype(w.sizeBound()));
+    BytesSink sink(out);
+    write(w, sink);
+    return out;
 }
 
 }  // namespace quorly::KeyedArchive

@@ -9,6 +9,13 @@
 #include <cstdint>
 #include <vector>
 
+namespace quorly {
+class ByteSink;
+namespace BinaryPlist {
+class StreamWriter;
+}
+}  // namespace quorly
+
 namespace quorly::KeyedArchive {
 
 // Makes a keyed archive object by object, in the object-graph layout of the platform's
@@ -43,8 +50,10 @@ public:
     // Closes the innermost open container.
     void close();
 
-    // The archive as a binary property list.
+    // The archive as a binary property list, in memory or written to `sink` (false
+    // when the sink failed).
     QByteArray finish();
+    bool finish(ByteSink& sink);
 
 private:
     enum class Kind : uint8_t { Null, String, Bool, Integer, Real, Array, Dictionary, ArrayClass, DictionaryClass };
@@ -62,6 +71,11 @@ private:
         std::size_t from;  // where its members begin in scratch_
     };
 
+    // Makes the property list's objects: a run that numbers them, then one that
+    // writes them (see BinaryPlist::StreamWriter).
+    uint64_t makeObjects(BinaryPlist::StreamWriter& w);
+    uint64_t number(BinaryPlist::StreamWriter& w);
+    bool write(BinaryPlist::StreamWriter& w, ByteSink& sink);
     uint64_t append(Kind kind, uint64_t payload = 0, uint32_t first = 0);
     uint64_t scalar(Kind kind, uint64_t bits, QHash<uint64_t, uint64_t>& shared);
     QStringView textOf(const Object& object) const;
@@ -82,6 +96,8 @@ private:
     QHash<uint64_t, uint64_t> bools_;
     QHash<uint64_t, uint64_t> integers_;
     QHash<uint64_t, uint64_t> reals_;
+    // The number of each object's property list object, from the numbering run.
+    std::vector<uint32_t, large_memory::Allocator<uint32_t>> table_;
     uint64_t arrayClass_ = 0;
     uint64_t dictionaryClass_ = 0;
 };

@@ -153,8 +153,9 @@ private:
     bool mergeRecentWebsitesCopy(const QString& path);
     void migrate();
     void completeMigration();
-    bool storeArchive(QByteArray archive, const QString& plaintextPath, const QString& packageFile,
-                      CryptFailure* why = nullptr);
+    // `writeArchive` writes the plaintext archive into the open file.
+    bool storeArchive(const std::function<bool(int fd)>& writeArchive, const QString& plaintextPath,
+                      const QString& packageFile, CryptFailure* why = nullptr);
     Reread rereadChangedData(const ConflictAnswers& answers);
     void adopt(Reread& reread);
     bool writeEntries();

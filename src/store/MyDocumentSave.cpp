@@ -66,14 +66,12 @@ Question questionFor(const EntryConflict& conflict)
 
 }  // namespace
 
-bool MyDocument::storeArchive(QByteArray archive, const QString& plaintextPath, const QString& packageFile,
-                              CryptFailure* why)
+bool MyDocument::storeArchive(const std::function<bool(int fd)>& writeArchive, const QString& plaintextPath,
+                              const QString& packageFile, CryptFailure* why)
 {
-    if (!fileFramis_ || plaintextPath.isEmpty()) {
-        cleanseBytes(archive);
+    if (!fileFramis_ || plaintextPath.isEmpty())
         return false;
-    }
-    if (!writePlaintextFile(plaintextPath, archive)) {
+    if (!writePlaintextFile(plaintextPath, writeArchive)) {
         if (why)
             *why = CryptFailure{CryptFailure::Kind::CannotWrite, errno, plaintextPath};
         return false;
@@ -198,8 +196,8 @@ bool MyDocument::writeEntries()
 {
     passwordArray_.sort();
     CryptFailure why;
-    if (!storeArchive(keyedArchiveFromEntries(passwordArray_), tempDataPath_,
-                      packageFile(PackageFileName::Data), &why)) {
+    const auto writeArchive = [this](int fd) { return writeKeyedArchiveOfEntries(passwordArray_, fd); };
+    if (!storeArchive(writeArchive, tempDataPath_, packageFile(PackageFileName::Data), &why)) {
         // The stored file keeps its content and its date, so no reload follows.
         saveFailed(saveFailedBecause(why.describe()));
         return false;
@@ -253,8 +251,9 @@ bool MyDocument::saveRecentWebsites()
     // package's two files under two passwords.
     if (!passwordStillOpensData())
         return false;
-    return storeArchive(keyedArchiveFromTitles(wpm_->recentWebsiteTitles()), tempRecentWebsitesPath_,
-                        target);
+    const QStringList titles = wpm_->recentWebsiteTitles();
+    return storeArchive([&titles](int fd) { return writeKeyedArchiveOfTitles(titles, fd); },
+                        tempRecentWebsitesPath_, target);
 }
 
 }  // namespace quorly

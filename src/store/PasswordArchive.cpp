@@ -2,12 +2,14 @@
 
 #include "platform/Crypto.h"
 #include "platform/KeyedArchiveReader.h"
+#include "platform/ByteSink.h"
 #include "platform/KeyedArchiveWriter.h"
 #include "platform/TypedStream.h"
 
 #include <QHash>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 namespace quorly {
@@ -374,9 +376,11 @@ ArchiveValue archiveFromTitles(const QStringList& titles)
     return ArchiveValue::fromArray(std::move(array));
 }
 
-QByteArray keyedArchiveFromEntries(const EntryList& entries)
+namespace {
+
+// The objects of the entry list, for the writer to number and write.
+void archiveEntries(KeyedArchive::Writer& writer, const EntryList& entries)
 {
-    KeyedArchive::Writer writer;
     // Room for each entry's dictionary, its texts and its keys' and values' references
     // at once, rather than tables that grow (and are copied) as they go.
     std::size_t pairs = 0;
@@ -408,8 +412,48 @@ QByteArray keyedArchiveFromEntries(const EntryList& entries)
         writer.add(dictionary);
     }
     writer.close();
+}
+
+void archiveTitles(KeyedArchive::Writer& writer, const QStringList& titles)
+{
+    writer.openArray();
+    for (const QString& title : titles)
+        writer.add(writer.string(title));
+    writer.close();
+}
+
+template <typename Content, typename Archive>
+bool writeArchive(const Content& content, Archive archive, int fd)
+{
+    KeyedArchive::Writer writer;
+    archive(writer, content);
+    FileSink sink(fd);
+    if (writer.finish(sink))
+        return true;
+    // Nothing but its size keeps a list from being written.
+    errno = sink.error() != 0 ? sink.error() : EFBIG;
+    return false;
+}
+
+}  // namespace
+
+QByteArray keyedArchiveFromEntries(const EntryList& entries)
+{
+    KeyedArchive::Writer writer;
+    archiveEntries(writer, entries);
     return writer.finish();
 }
+
+bool writeKeyedArchiveOfEntries(const EntryList& entries, int fd)
+{
+    return writeArchive(entries, archiveEntries, fd);
+}
+
+bool writeKeyedArchiveOfTitles(const QStringList& titles, int fd)
+{
+    return writeArchive(titles, archiveTitles, fd);
+}
+
 
 std::optional<QList<EntryRef>> entriesFromKeyedArchive(const QByteArray& bytes, QString* error)
 {
@@ -422,10 +466,7 @@ std::optional<QList<EntryRef>> entriesFromKeyedArchive(const QByteArray& bytes, 
 QByteArray keyedArchiveFromTitles(const QStringList& titles)
 {
     KeyedArchive::Writer writer;
-    writer.openArray();
-    for (const QString& title : titles)
-        writer.add(writer.string(title));
-    writer.close();
+    archiveTitles(writer, titles);
     return writer.finish();
 }
 

@@ -31,6 +31,10 @@ QByteArray keyedArchiveFromEntries(const EntryList& entries);
 std::optional<QList<EntryRef>> entriesFromKeyedArchive(const QByteArray& bytes, QString* error);
 QByteArray keyedArchiveFromTitles(const QStringList& titles);
 std::optional<QStringList> titlesFromKeyedArchive(const QByteArray& bytes, QString* error);
+// The same bytes written to an open file as they are made, never held whole (false, and
+// errno set, when the file could not take them).
+bool writeKeyedArchiveOfEntries(const EntryList& entries, int fd);
+bool writeKeyedArchiveOfTitles(const QStringList& titles, int fd);
 
 // Decrypted files of either format: a sequential archive (pre-2.0) or a keyed one.
 std::optional<QList<EntryRef>> entriesFromPlaintext(const QByteArray& bytes, bool sequential, QString* error);

@@ -30,40 +30,47 @@ void secureDeleteIfPresent(const QString& path)
         secureDelete(path);
 }
 
-bool writePlaintextFile(const QString& path, QByteArray& bytes)
+bool writePlaintextFile(const QString& path, const std::function<bool(int fd)>& write)
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        const int error = errno;
-        cleanseBytes(bytes);
-        errno = error;
+    if (fd < 0)
         return false;
-    }
-    bool ok = ::fchmod(fd, 0600) == 0;
-    const char* p = bytes.constData();
-    qint64 left = bytes.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= n;
-    }
+    bool ok = ::fchmod(fd, 0600) == 0 && write(fd);
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    cleanseBytes(bytes);
     if (!ok) {
         secureDelete(path);
         errno = error;  // the caller tells the user why
     }
+    return ok;
+}
+
+bool writePlaintextFile(const QString& path, QByteArray& bytes)
+{
+    const bool ok = writePlaintextFile(path, [&bytes](int fd) {
+        const char* p = bytes.constData();
+        qint64 left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, p, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                if (n == 0)
+                    errno = EIO;
+                return false;
+            }
+            p += n;
+            left -= n;
+        }
+        return true;
+    });
+    const int error = errno;
+    cleanseBytes(bytes);
+    errno = error;
     return ok;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace quorly {
@@ -18,6 +19,9 @@ namespace quorly {
 // symbolic link refused), then overwrites `bytes` in memory. On failure nothing is left
 // at `path` and errno says why.
 bool writePlaintextFile(const QString& path, QByteArray& bytes);
+// The same with what `write` puts into the open file (false, and errno set, when it could
+// not).
+bool writePlaintextFile(const QString& path, const std::function<bool(int fd)>& write);
 
 // Securely deletes `path` when something is there.
 void secureDeleteIfPresent(const QString& path);

@@ -6,6 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <limits>
 
@@ -203,6 +209,20 @@ TEST(PasswordArchive, WritesTheSameBytesAsEver)
     const EntryList written = lifelikeList(8000);
     const QByteArray large = keyedArchiveFromEntries(written);
     EXPECT_EQ(sha256(large), "956809e20e341308955571b6879449758a57f1148364c4e2b05de8083ebafac4");
+    // A save writes the file as the archive is made, never holding it whole: the same
+    // bytes, and a full disk is a failure that says why.
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(writeKeyedArchiveOfEntries(written, file.handle()));
+    file.seek(0);
+    EXPECT_EQ(sha256(file.readAll()), sha256(large));
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    if (full >= 0) {
+        errno = 0;
+        EXPECT_FALSE(writeKeyedArchiveOfEntries(written, full));
+        EXPECT_EQ(errno, ENOSPC);
+        ::close(full);
+    }
     const QStringList titles = {QStringLiteral("Bank"), QStringLiteral("Zürich Kantonalbank 17"), QString(),
                                 QStringLiteral("Café ☕ 29 \U0001F511"), QStringLiteral("Mail")};
     EXPECT_EQ(sha256(keyedArchiveFromTitles(titles)), "118a2b7043edeebfcd18e4c018a019769d03744f04e08092337e852bba0acd4b");

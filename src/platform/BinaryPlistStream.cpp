@@ -1,0 +1,241 @@
+#include "platform/BinaryPlistStream.h"
+
+#include "platform/BinaryPlistEncoding.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorly::BinaryPlist {
+
+namespace {
+
+// Bytes of objects that wait for an earlier container.
+struct HeldBytes {
+    std::vector<char, crypto::CleansingAllocator<char>>& bytes;
+    void push_back(char c) { bytes.push_back(c); }
+    void append(const char* data, std::size_t length) { bytes.insert(bytes.end(), data, data + length); }
+};
+
+constexpr uint64_t kDirectUids = uint64_t(1) << 24;
+constexpr uint32_t kNoUid = UINT32_MAX;
+
+}  // namespace
+
+StreamWriter::~StreamWriter() = default;
+
+void StreamWriter::markOffset()
+{
+    tooLarge_ = tooLarge_ || position_ > UINT32_MAX;
+    offsets_.push_back(uint32_t(position_));
+}
+
+template <typename Encode>
+uint64_t StreamWriter::scalar(uint64_t length, Encode encode)
+{
+    const uint64_t number = count_++;
+    if (!sink_) {
+        scalarBytes_ += length;
+        return number;
+    }
+    if (pending_.empty()) {
+        markOffset();
+        encode(*sink_);
+        position_ += length;
+        return number;
+    }
+    const std::size_t begin = pendingBytes_.size();
+    HeldBytes held{pendingBytes_};
+    encode(held);
+    pending_.push_back(Pending{begin, length, 0, true});
+    return number;
+}
+
+void StreamWriter::expectUidsBelow(std::size_t count)
+{
+    if (count <= kDirectUids && count > smallUids_.size())
+        smallUids_.resize(count, kNoUid);
+}
+
+void StreamWriter::startWriting(ByteSink& sink)
+{
+    objects_ = count_;
+    refSize_ = bytesFor(objects_ == 0 ? 0 : objects_ - 1);
+    count_ = 0;
+    strings_.clear();
+    integers_.clear();
+    reals_.clear();
+    uids_.clear();
+    std::fill(smallUids_.begin(), smallUids_.end(), kNoUid);
+    booleans_[0] = booleans_[1] = UINT64_MAX;
+    offsets_.reserve(objects_);
+    sink_ = &sink;
+    sink.append("bplist00", 8);
+    position_ = 8;
+}
+
+std::size_t StreamWriter::sizeBound() const
+{
+    const auto refSize = uint64_t(bytesFor(count_ == 0 ? 0 : count_ - 1));
+    return std::size_t(8 + scalarBytes_ + containerMarkers_ + containerRefs_ * refSize + count_ * 8 + 32);
+}
+
+uint64_t StreamWriter::string(const QString& text)
+{
+    const auto found = strings_.constFind(text);
+    if (found != strings_.constEnd())
+        return *found;
+    const uint64_t number = distinctString(text);
+    strings_.insert(text, number);
+    return number;
+}
+
+uint64_t StreamWriter::distinctString(QStringView text)
+{
+    return scalar(stringLength(text), [text](auto& out) { appendString(out, text); });
+}
+
+uint64_t StreamWriter::integer(uint64_t bits)
+{
+    auto [it, fresh] = integers_.try_emplace(bits, 0);
+    if (fresh)
+        it->second = scalar(1 + uint64_t(bytesFor(bits)), [bits](auto& out) { appendInteger(out, bits); });
+    return it->second;
+}
+
+uint64_t StreamWriter::real(double value)
+{
+    uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    auto [it, fresh] = reals_.try_emplace(bits, 0);
+    if (fresh) {
+        it->second = scalar(9, [bits](auto& out) {
+            out.push_back(static_cast<char>(0x23));
+            appendBigEndian(out, bits, 8);
+        });
+    }
+    return it->second;
+}
+
+uint64_t StreamWriter::boolean(bool value)
+{
+    uint64_t& slot = booleans_[value ? 1 : 0];
+    if (slot == UINT64_MAX)
+        slot = scalar(1, [value](auto& out) { out.push_back(static_cast<char>(value ? 0x09 : 0x08)); });
+    return slot;
+}
+
+uint64_t StreamWriter::uid(uint64_t value)
+{
+    const int n = bytesFor(value);
+    auto encode = [value, n](auto& out) {
+        out.push_back(static_cast<char>(0x80 | (n - 1)));
+        appendBigEndian(out, value, n);
+    };
+    if (value < kDirectUids) {
+        if (value < smallUids_.size() && smallUids_[value] != kNoUid)
+            return smallUids_[value];
+        if (value >= smallUids_.size())
+            smallUids_.resize(std::max<std::size_t>(value + 1, smallUids_.size() * 2), kNoUid);
+        const uint64_t number = scalar(1 + uint64_t(n), encode);
+        smallUids_[value] = uint32_t(number);
+        return number;
+    }
+    auto [it, fresh] = uids_.try_emplace(value, 0);
+    if (fresh)
+        it->second = scalar(1 + uint64_t(n), encode);
+    return it->second;
+}
+
+uint64_t StreamWriter::beginContainer()
+{
+    const uint64_t number = count_++;
+    if (sink_)
+        pending_.push_back(Pending{});
+    return number;
+}
+
+void StreamWriter::setArray(uint64_t array, std::span<const uint64_t> items)
+{
+    setContainer(array, 0xA0, items);
+}
+
+void StreamWriter::setArray(uint64_t array, std::span<const uint32_t> items)
+{
+    setContainer(array, 0xA0, items);
+}
+
+void StreamWriter::setDictionary(uint64_t dictionary, std::span<const uint64_t> keysThenValues)
+{
+    setContainer(dictionary, 0xD0, keysThenValues);
+}
+
+template <typename Ref>
+void StreamWriter::setContainer(uint64_t container, uint8_t marker, std::span<const Ref> refs)
+{
+    const uint64_t members = marker == 0xD0 ? refs.size() / 2 : refs.size();
+    if (!sink_) {
+        containerRefs_ += refs.size();
+        containerMarkers_ += markerLength(members);
+        return;
+    }
+    // The pending objects are the last ones made, numbered up to count_ - 1.
+    const std::size_t at = pending_.size() - std::size_t(count_ - container);
+    if (at == head_) {
+        // Next to be written: straight from the caller's references, which may be as
+        // many as the archive has objects.
+        markOffset();
+        appendMarker(*sink_, marker, members);
+        for (const Ref ref : refs)
+            appendBigEndian(*sink_, ref, refSize_);
+        position_ += markerLength(members) + refs.size() * uint64_t(refSize_);
+        pending_[at].set = true;
+        ++head_;
+    } else {
+        pending_[at] = Pending{pendingRefs_.size(), refs.size(), marker, true};
+        pendingRefs_.insert(pendingRefs_.end(), refs.begin(), refs.end());
+    }
+    writeReady();
+}
+
+void StreamWriter::writeReady()
+{
+    for (; head_ < pending_.size() && pending_[head_].set; ++head_) {
+        const Pending& object = pending_[head_];
+        markOffset();
+        if (!object.container) {
+            sink_->append(pendingBytes_.data() + object.begin, std::size_t(object.length));
+            position_ += object.length;
+            continue;
+        }
+        const uint64_t members = object.container == 0xD0 ? object.length / 2 : object.length;
+        appendMarker(*sink_, object.container, members);
+        for (uint64_t i = object.begin; i < object.begin + object.length; ++i)
+            appendBigEndian(*sink_, pendingRefs_[i], refSize_);
+        position_ += markerLength(members) + object.length * uint64_t(refSize_);
+    }
+    if (head_ < pending_.size())
+        return;
+    head_ = 0;
+    pending_.clear();
+    pendingBytes_.clear();
+    pendingRefs_.clear();
+}
+
+bool StreamWriter::finish(uint64_t top)
+{
+    if (!pending_.empty() || tooLarge_)
+        return false;  // a container was never set, or no reader would take the list
+    const uint64_t tableOffset = position_;
+    const int offsetSize = bytesFor(offsets_.empty() ? 0 : offsets_.back());
+    for (uint32_t offset : offsets_)
+        appendBigEndian(*sink_, offset, offsetSize);
+    sink_->append("\0\0\0\0\0\0", 6);
+    sink_->push_back(static_cast<char>(offsetSize));
+    sink_->push_back(static_cast<char>(refSize_));
+    appendBigEndian(*sink_, objects_, 8);
+    appendBigEndian(*sink_, top, 8);
+    appendBigEndian(*sink_, tableOffset, 8);
+    return sink_->finish();
+}
+
+}  // namespace quorly::BinaryPlist
