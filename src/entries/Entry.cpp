@@ -274,7 +274,7 @@ bool Entry::isTextAt(int i) const
     return block_->types()[i] == ValueType::Text;
 }
 
-QStringView Entry::textAt(int i) const
+QAnyStringView Entry::textAt(int i) const
 {
     return block_->value(uint32_t(i)).text;
 }
@@ -296,7 +296,7 @@ std::optional<EntryValue> Entry::value(const QString& key) const
     return valueAt(i);
 }
 
-QStringView Entry::stringView(const QString& key) const
+QAnyStringView Entry::stringView(const QString& key) const
 {
     const int i = find(key);
     if (i < 0)
@@ -317,7 +317,7 @@ bool Entry::boolean(const QString& key) const
     const ValueRef v = block_->value(uint32_t(i));
     switch (v.type) {
     case ValueType::Text:
-        return leadingBool(v.text);
+        return leadingBool(v.text.toString());
     case ValueType::Real:
         return realOf(v.payload) != 0.0 && !std::isnan(realOf(v.payload));
     case ValueType::Bool:
@@ -335,7 +335,7 @@ qint64 Entry::integer(const QString& key) const
     const ValueRef v = block_->value(uint32_t(i));
     switch (v.type) {
     case ValueType::Text:
-        return leadingInteger(v.text);
+        return leadingInteger(v.text.toString());
     case ValueType::Real:
         return realToInteger(realOf(v.payload));
     case ValueType::Bool:
@@ -354,7 +354,7 @@ double Entry::real(const QString& key) const
     const ValueRef v = block_->value(uint32_t(i));
     switch (v.type) {
     case ValueType::Text:
-        return leadingReal(v.text);
+        return leadingReal(v.text.toString());
     case ValueType::Real:
         return realOf(v.payload);
     case ValueType::Bool:

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QAnyStringView>
 #include <QStringView>
 
 #include <memory>
@@ -69,8 +70,9 @@ public:
     // accessors did: numbers and booleans read as strings "" (not shown), strings
     // read as numbers by their leading digits, booleans and numbers convert freely.
     QString string(const QString& key) const;
-    // The same text without a copy, valid until this entry changes or goes.
-    QStringView stringView(const QString& key) const;
+    // The same text without a copy, valid until this entry changes or goes: Latin-1
+    // or UTF-16, as the entry keeps it.
+    QAnyStringView stringView(const QString& key) const;
     bool boolean(const QString& key) const;
     qint64 integer(const QString& key) const;
     double real(const QString& key) const;
@@ -83,7 +85,7 @@ public:
     void remove(const QString& key);
 
     QString name() const { return string(EntryKey::Path); }
-    QStringView nameView() const { return stringView(EntryKey::Path); }
+    QAnyStringView nameView() const { return stringView(EntryKey::Path); }
     void setName(const QString& name) { setString(EntryKey::Path, name); }
 
     int size() const;
@@ -93,7 +95,7 @@ public:
     // Pair i's text without a copy, valid until this entry changes or goes; empty when
     // the value is not text.
     bool isTextAt(int i) const;
-    QStringView textAt(int i) const;
+    QAnyStringView textAt(int i) const;
     QList<Item> items() const;
 
     // Equal when both hold the same keys with equal values, whatever their order;
@@ -114,7 +116,7 @@ public:
         Builder& operator=(const Builder&) = delete;
 
         // Pairs are appended; `key` must come from internKey().
-        void text(const QString* key, QStringView text);
+        void text(const QString* key, QAnyStringView text);
         // Appends a text of `length` UTF-16 units and returns where to write them.
         char16_t* text(const QString* key, qsizetype length);
         void boolean(const QString* key, bool value);

@@ -1,5 +1,7 @@
 #include "entries/EntryList.h"
 
+#include "platform/TextViews.h"
+
 #include <algorithm>
 #include <numeric>
 #include <vector>
@@ -25,25 +27,49 @@ QString sortKey(const QString& name) { return name.normalized(QString::Normaliza
 
 // Characters below U+00C0 have no canonical decomposition, so a name made of them only
 // is its own sort key; most names are, and they need no copy.
-bool isOwnSortKey(QStringView name)
+bool isOwnSortKey(QAnyStringView name)
 {
-    return std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0xC0; });
+    if (isUtf16(name)) {
+        const QStringView units = utf16Of(name);
+        return std::all_of(units.begin(), units.end(), [](QChar c) { return c.unicode() < 0xC0; });
+    }
+    const auto* bytes = reinterpret_cast<const uchar*>(name.data());
+    return std::all_of(bytes, bytes + name.size(), [](uchar c) { return c < 0xC0; });
+}
+
+template <typename A, typename B>
+int compareUnits(const A* pa, qsizetype na, const B* pb, qsizetype nb)
+{
+    const qsizetype n = std::min(na, nb);
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto ua = char16_t(pa[i]);
+        const auto ub = char16_t(pb[i]);
+        if (ua != ub)
+            return codePointRank(ua) < codePointRank(ub) ? -1 : 1;
+    }
+    if (na == nb)
+        return 0;
+    return na < nb ? -1 : 1;
+}
+
+// A view's units: Latin-1 bytes (as unsigned, which they are as characters) or UTF-16;
+// entries hold no UTF-8.
+template <typename Compare>
+int withUnits(QAnyStringView s, Compare compare)
+{
+    Q_ASSERT(isUtf16(s) || isLatin1(s));
+    if (isUtf16(s))
+        return compare(utf16Of(s).utf16(), s.size());
+    return compare(reinterpret_cast<const uchar*>(s.data()), s.size());
 }
 
 }  // namespace
 
-int compareByCodePoint(QStringView a, QStringView b)
+int compareByCodePoint(QAnyStringView a, QAnyStringView b)
 {
-    const qsizetype n = std::min(a.size(), b.size());
-    const char16_t* pa = a.utf16();
-    const char16_t* pb = b.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (pa[i] != pb[i])
-            return codePointRank(pa[i]) < codePointRank(pb[i]) ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
+    return withUnits(a, [&b](const auto* pa, qsizetype na) {
+        return withUnits(b, [&](const auto* pb, qsizetype nb) { return compareUnits(pa, na, pb, nb); });
+    });
 }
 
 QSet<QString> namesOf(const QList<EntryRef>& entries)
@@ -127,10 +153,10 @@ void EntryList::sort()
     // the entries, or into `normalized`, which is never reallocated.
     std::vector<QString> normalized;
     normalized.reserve(size_t(entries_.size()));
-    std::vector<QStringView> keys;
+    std::vector<QAnyStringView> keys;
     keys.reserve(size_t(entries_.size()));
     for (const EntryRef& entry : entries_) {
-        const QStringView name = entry->nameView();
+        const QAnyStringView name = entry->nameView();
         if (isOwnSortKey(name)) {
             keys.push_back(name);
         } else {

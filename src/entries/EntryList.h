@@ -51,7 +51,7 @@ private:
 int passwordsSort(const Entry& a, const Entry& b);
 
 // Orders two strings by Unicode code point (not by UTF-16 code unit), a prefix first.
-int compareByCodePoint(QStringView a, QStringView b);
+int compareByCodePoint(QAnyStringView a, QAnyStringView b);
 
 // The names ("Path") of the entries, and the unique-name rule over such a set:
 // `name` if free, else name2, name3, ...

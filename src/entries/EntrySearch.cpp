@@ -1,5 +1,7 @@
 #include "entries/EntrySearch.h"
 
+#include "platform/TextViews.h"
+
 namespace quorly {
 
 const QList<QString>& searchedFields()
@@ -18,10 +20,12 @@ bool entryMatches(const Entry& entry, const QString& text)
     for (int i = 0; i < entry.size(); ++i) {
         if (!entry.isTextAt(i))
             continue;
-        const QStringView s = entry.textAt(i);
+        const QAnyStringView s = entry.textAt(i);
         if (s.size() < text.size() || !searchedFields().contains(entry.keyAt(i)))
             continue;
-        if (s.contains(text, Qt::CaseInsensitive))
+        const bool found = isUtf16(s) ? utf16Of(s).contains(text, Qt::CaseInsensitive)
+                                       : latin1Of(s).contains(text, Qt::CaseInsensitive);
+        if (found)
             return true;
     }
     return false;

@@ -2,6 +2,9 @@
 
 // How the binary property list ("bplist00") writes its numbers, markers and texts;
 // shared by the writers. `Out` takes push_back(char) and append(const char*, size).
+#include <QAnyStringView>
+
+#include "platform/TextViews.h"
 #include <QStringView>
 
 #include <cstddef>
@@ -64,28 +67,43 @@ inline uint64_t markerLength(uint64_t count)
     return count < 15 ? 1 : 2 + uint64_t(bytesFor(count));
 }
 
-inline bool isAscii(QStringView text)
+inline bool isAscii(QAnyStringView text)
 {
-    char16_t all = 0;
-    for (const QChar c : text)
-        all |= c.unicode();
+    if (isUtf16(text)) {
+        char16_t all = 0;
+        for (const QChar c : utf16Of(text))
+            all |= c.unicode();
+        return all < 0x80;
+    }
+    Q_ASSERT(isLatin1(text));
+    unsigned char all = 0;
+    const auto* bytes = static_cast<const unsigned char*>(text.data());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        all |= bytes[i];
     return all < 0x80;
 }
 
 // The bytes of a text object: ASCII as single bytes, anything else as UTF-16BE.
-inline uint64_t stringLength(QStringView text)
+inline uint64_t stringLength(QAnyStringView text)
 {
     const auto units = uint64_t(text.size());
     return markerLength(units) + (isAscii(text) ? units : 2 * units);
 }
 
+// `text` is Latin-1 or UTF-16.
 template <typename Out>
-void appendString(Out& out, QStringView text)
+void appendString(Out& out, QAnyStringView text)
 {
     const auto length = static_cast<std::size_t>(text.size());
-    const char16_t* units = text.utf16();
     const bool ascii = isAscii(text);
     appendMarker(out, ascii ? 0x50 : 0x60, length);
+    if (ascii && isLatin1(text)) {
+        out.append(static_cast<const char*>(text.data()), length);
+        return;
+    }
+    const char16_t* wide = isUtf16(text) ? utf16Of(text).utf16() : nullptr;
+    const auto* narrow = static_cast<const unsigned char*>(text.data());
+    auto unit = [wide, narrow](std::size_t i) -> char16_t { return wide ? wide[i] : narrow[i]; };
     // A stretch at a time, so that the output sees a few calls rather than one a byte.
     char stretch[512];
     std::size_t used = 0;
@@ -94,11 +112,12 @@ void appendString(Out& out, QStringView text)
             out.append(stretch, used);
             used = 0;
         }
+        const char16_t u = unit(i);
         if (ascii) {
-            stretch[used++] = static_cast<char>(units[i]);
+            stretch[used++] = static_cast<char>(u);
         } else {
-            stretch[used++] = static_cast<char>(units[i] >> 8);
-            stretch[used++] = static_cast<char>(units[i] & 0xff);
+            stretch[used++] = static_cast<char>(u >> 8);
+            stretch[used++] = static_cast<char>(u & 0xff);
         }
     }
     out.append(stretch, used);

@@ -89,7 +89,7 @@ uint64_t StreamWriter::string(const QString& text)
     return number;
 }
 
-uint64_t StreamWriter::distinctString(QStringView text)
+uint64_t StreamWriter::distinctString(QAnyStringView text)
 {
     return scalar(stringLength(text), [text](auto& out) { appendString(out, text); });
 }

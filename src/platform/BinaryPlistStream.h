@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QAnyStringView>
 #include <QStringView>
 
 #include <cstdint>
@@ -45,7 +46,7 @@ public:
     uint64_t string(const QString& text);
     // A text the caller knows is never written again (see BinaryPlist::Writer). It
     // is encoded at once: the text need not outlive the call.
-    uint64_t distinctString(QStringView text);
+    uint64_t distinctString(QAnyStringView text);
     uint64_t integer(uint64_t bits);
     uint64_t real(double value);
     uint64_t boolean(bool value);

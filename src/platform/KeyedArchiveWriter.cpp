@@ -1,5 +1,7 @@
 #include "platform/KeyedArchiveWriter.h"
 
+#include "platform/TextViews.h"
+
 #include "platform/BinaryPlistStream.h"
 #include "platform/ByteSink.h"
 
@@ -14,9 +16,9 @@ constexpr uint64_t archiveVersion = 100000;
 
 // Texts of the archiver's own layout, which the property list shares with equal texts
 // of the archived objects.
-bool isArchiverText(QStringView s)
+bool isArchiverText(QAnyStringView s)
 {
-    if (s.isEmpty() || s.size() > 19 || (s[0] != u'$' && s[0] != u'N' && s[0] != u'r'))
+    if (s.isEmpty() || s.size() > 19 || (s.front() != u'$' && s.front() != u'N' && s.front() != u'r'))
         return false;
     static const char16_t* const names[] = {u"$archiver", u"NSKeyedArchiver", u"$version", u"$top",
                                             u"root", u"$objects", u"$null", u"NS.objects",
@@ -30,24 +32,41 @@ bool isArchiverText(QStringView s)
     return false;
 }
 
-// A quick hash for the writer's own uniquing of the texts it is given, eight bytes at
-// a time: they are the user's own entries, not input from elsewhere.
-uint32_t textHash(QStringView s)
+// A quick hash for the writer's own uniquing of the texts it is given, four characters
+// at a time: they are the user's own entries, not input from elsewhere. A text hashes
+// the same whether it is held as Latin-1 or as UTF-16.
+uint32_t textHash(QAnyStringView s)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    std::size_t bytes = std::size_t(s.size()) * 2;
-    uint64_t h = 0x9E3779B97F4A7C15ULL ^ bytes;
-    for (; bytes >= 8; bytes -= 8, p += 8) {
-        uint64_t chunk = 0;
-        std::memcpy(&chunk, p, 8);
+    const auto length = std::size_t(s.size());
+    uint64_t h = 0x9E3779B97F4A7C15ULL ^ (length * 2);
+    auto mix = [&h](uint64_t chunk) {
         h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
         h ^= h >> 29;
-    }
-    if (bytes) {
-        uint64_t chunk = 0;
-        std::memcpy(&chunk, p, bytes);
-        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
-        h ^= h >> 29;
+    };
+    std::size_t i = 0;
+    if (isUtf16(s)) {
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        for (; i + 4 <= length; i += 4) {
+            uint64_t chunk = 0;
+            std::memcpy(&chunk, p + 2 * i, 8);
+            mix(chunk);
+        }
+        if (i < length) {
+            uint64_t chunk = 0;
+            std::memcpy(&chunk, p + 2 * i, 2 * (length - i));
+            mix(chunk);
+        }
+    } else {
+        // The same chunks, made of the bytes widened as UTF-16 units in memory order.
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        for (; i < length; i += 4) {
+            char16_t units[4] = {};
+            for (std::size_t k = 0; k < 4 && i + k < length; ++k)
+                units[k] = p[i + k];
+            uint64_t chunk = 0;
+            std::memcpy(&chunk, units, 8);
+            mix(chunk);
+        }
     }
     return uint32_t(h ^ (h >> 32)) | 1;  // 0 marks a free slot
 }
@@ -99,12 +118,14 @@ uint64_t Writer::append(Kind kind, uint64_t payload, uint32_t first)
     return objects_.size() - 1;
 }
 
-QStringView Writer::textOf(const Object& object) const
+QAnyStringView Writer::textOf(const Object& object) const
 {
+    if (object.count == 1)
+        return QLatin1StringView(reinterpret_cast<const char*>(object.payload), qsizetype(object.first));
     return QStringView(reinterpret_cast<const char16_t*>(object.payload), qsizetype(object.first));
 }
 
-uint64_t Writer::string(QStringView s)
+uint64_t Writer::string(QAnyStringView s)
 {
     // Open addressing over (hash, object) pairs: a miss costs one look at the table
     // and no look at any other text, which a node-based map cannot offer.
@@ -115,8 +136,10 @@ uint64_t Writer::string(QStringView s)
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         StringSlot& slot = stringSlots_[i];
         if (slot.hash == 0) {
+            Q_ASSERT(isLatin1(s) || isUtf16(s));
             const uint64_t uid =
-                append(Kind::String, reinterpret_cast<uint64_t>(s.utf16()), static_cast<uint32_t>(s.size()));
+                append(Kind::String, reinterpret_cast<uint64_t>(s.data()), static_cast<uint32_t>(s.size()));
+            objects_[uid].count = isLatin1(s) ? 1 : 0;
             slot = StringSlot{hash, static_cast<uint32_t>(uid)};
             ++stringCount_;
             return uid;
@@ -242,7 +265,7 @@ uint64_t Writer::makeObjects(BinaryPlist::StreamWriter& w)
             break;
         case Kind::String: {
             // The table holds each text once already.
-            const QStringView text = textOf(object);
+            const QAnyStringView text = textOf(object);
             table(isArchiverText(text) ? w.string(text.toString()) : w.distinctString(text));
             break;
         }

@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QStringView>
+#include <QAnyStringView>
 
 #include <cstdint>
 #include <vector>
@@ -37,8 +37,8 @@ public:
     // its size roughly.
     void reserve(std::size_t objects, std::size_t refs);
 
-    // The text is not copied: it must stay as it is until finish().
-    uint64_t string(QStringView text);
+    // The text (Latin-1 or UTF-16) is not copied: it must stay as it is until finish().
+    uint64_t string(QAnyStringView text);
     uint64_t boolean(bool value);
     uint64_t integer(qint64 value);
     uint64_t real(double value);
@@ -62,7 +62,7 @@ private:
         // A text's units, a scalar's bits, or a container's class.
         uint64_t payload = 0;
         uint32_t first = 0;  // a text's length; a container's first member in refs_
-        uint32_t count = 0;  // a container's members (keys and values of a dictionary)
+        uint32_t count = 0;  // a container's members (keys and values of a dictionary); 1 for a Latin-1 text
         Kind kind = Kind::Null;
     };
 
@@ -78,7 +78,7 @@ private:
     bool write(BinaryPlist::StreamWriter& w, ByteSink& sink);
     uint64_t append(Kind kind, uint64_t payload = 0, uint32_t first = 0);
     uint64_t scalar(Kind kind, uint64_t bits, QHash<uint64_t, uint64_t>& shared);
-    QStringView textOf(const Object& object) const;
+    QAnyStringView textOf(const Object& object) const;
     void growStrings();
 
     std::vector<Object, large_memory::Allocator<Object>> objects_;

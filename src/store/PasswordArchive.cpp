@@ -146,6 +146,10 @@ public:
     bool text(const PlistTable::TextView& text) override
     {
         return place([&](Entry::Builder& builder) {
+            if (text.encoding == PlistTable::Text::Latin1) {
+                builder.text(key_, QLatin1StringView(reinterpret_cast<const char*>(text.units), text.length));
+                return;
+            }
             if (!text.isUtf8()) {
                 text.toUtf16(builder.text(key_, text.length));
                 return;

@@ -1,7 +1,10 @@
 #include "entries/Entry.h"
+#include "entries/EntryList.h"
+#include "entries/EntrySearch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -119,4 +122,45 @@ TEST(Entry, EntriesMadeTogetherOutliveEachOtherAndTheirReader)
         ASSERT_EQ(kept[k].integer(EntryKey::PasswordLength), i);
         ASSERT_EQ(kept[k].contains(EntryKey::WebsiteURL), k % 2 == 0);
     }
+}
+
+// Texts are held as Latin-1 when they can be: every character must come back, an entry
+// must equal its UTF-16 twin, and finding and ordering must not see the difference.
+TEST(Entry, TextsReadTheSameHeldAsLatin1OrAsUTF16)
+{
+    const QString* name = Entry::internKey(EntryKey::Path);
+    const QString* notes = Entry::internKey(EntryKey::Notes);
+    const QString zurich = QStringLiteral("ZÜRICH Kantonalbank");
+    const QString wide = QStringLiteral("Café ☕ \U0001F511");
+    Entry::Builder builder;
+
+    builder.text(name, QLatin1StringView("Z\xDCRICH Kantonalbank"));
+    builder.text(notes, wide);
+    const Entry fromLatin1 = builder.build();
+    // A reader's UTF-16 text that Latin-1 can hold is narrowed, and still equal.
+    char16_t* units = builder.text(name, zurich.size());
+    std::copy(zurich.utf16(), zurich.utf16() + zurich.size(), units);
+    builder.text(notes, wide);
+    const Entry fromUtf16 = builder.build();
+
+    for (const Entry* e : {&fromLatin1, &fromUtf16}) {
+        EXPECT_EQ(e->name(), zurich);
+        EXPECT_EQ(e->string(EntryKey::Notes), wide);
+        EXPECT_EQ(e->value(EntryKey::Path), std::optional<EntryValue>(zurich));
+    }
+    EXPECT_EQ(fromLatin1, fromUtf16);
+    Entry changed = fromLatin1;
+    changed.setString(EntryKey::WebsiteURL, QString());
+    EXPECT_EQ(changed.name(), zurich);
+    EXPECT_EQ(changed.string(EntryKey::Notes), wide);
+
+    EXPECT_TRUE(entryMatches(fromLatin1, QStringLiteral("zürich")));
+    EXPECT_TRUE(entryMatches(fromLatin1, QStringLiteral("☕")));
+    EXPECT_FALSE(entryMatches(fromLatin1, QStringLiteral("zurich")));
+
+    // Code point order across the two forms: "Z" < "ZÜ" (U+00DC) < "Z☕" (U+2615).
+    EXPECT_LT(compareByCodePoint(QLatin1StringView("Z"), fromLatin1.nameView()), 0);
+    EXPECT_LT(compareByCodePoint(fromLatin1.nameView(), QStringView(u"Z\u2615")), 0);
+    EXPECT_GT(compareByCodePoint(QStringView(u"Z\U0001F511"), QLatin1StringView("Z\xFF")), 0);
+    EXPECT_EQ(compareByCodePoint(fromLatin1.nameView(), fromUtf16.nameView()), 0);
 }
