@@ -170,6 +170,17 @@ void StreamWriter::setDictionary(uint64_t dictionary, std::span<const uint64_t> 
 }
 
 template <typename Ref>
+void StreamWriter::writeContainer(uint8_t marker, std::span<const Ref> refs)
+{
+    const uint64_t members = marker == 0xD0 ? refs.size() / 2 : refs.size();
+    markOffset();
+    appendMarker(*sink_, marker, members);
+    for (const Ref ref : refs)
+        appendBigEndian(*sink_, ref, refSize_);
+    position_ += markerLength(members) + refs.size() * uint64_t(refSize_);
+}
+
+template <typename Ref>
 void StreamWriter::setContainer(uint64_t container, uint8_t marker, std::span<const Ref> refs)
 {
     const uint64_t members = marker == 0xD0 ? refs.size() / 2 : refs.size();
@@ -183,11 +194,7 @@ void StreamWriter::setContainer(uint64_t container, uint8_t marker, std::span<co
     if (at == head_) {
         // Next to be written: straight from the caller's references, which may be as
         // many as the archive has objects.
-        markOffset();
-        appendMarker(*sink_, marker, members);
-        for (const Ref ref : refs)
-            appendBigEndian(*sink_, ref, refSize_);
-        position_ += markerLength(members) + refs.size() * uint64_t(refSize_);
+        writeContainer(marker, refs);
         pending_[at].set = true;
         ++head_;
     } else {
@@ -201,17 +208,14 @@ void StreamWriter::writeReady()
 {
     for (; head_ < pending_.size() && pending_[head_].set; ++head_) {
         const Pending& object = pending_[head_];
-        markOffset();
-        if (!object.container) {
-            sink_->append(pendingBytes_.data() + object.begin, std::size_t(object.length));
-            position_ += object.length;
+        if (object.container) {
+            writeContainer(object.container, std::span<const uint64_t>(pendingRefs_).subspan(
+                                                 std::size_t(object.begin), std::size_t(object.length)));
             continue;
         }
-        const uint64_t members = object.container == 0xD0 ? object.length / 2 : object.length;
-        appendMarker(*sink_, object.container, members);
-        for (uint64_t i = object.begin; i < object.begin + object.length; ++i)
-            appendBigEndian(*sink_, pendingRefs_[i], refSize_);
-        position_ += markerLength(members) + object.length * uint64_t(refSize_);
+        markOffset();
+        sink_->append(pendingBytes_.data() + object.begin, std::size_t(object.length));
+        position_ += object.length;
     }
     if (head_ < pending_.size())
         return;

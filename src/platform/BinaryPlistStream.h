@@ -44,8 +44,9 @@ public:
     bool finish(uint64_t top);
 
     uint64_t string(const QString& text);
-    // A text the caller knows is never written again (see BinaryPlist::Writer). It
-    // is encoded at once: the text need not outlive the call.
+    // A text the caller knows is never written again, through either call: it is not
+    // entered for sharing, which saves the hashing of every stored text. It is encoded
+    // at once: the text need not outlive the call.
     uint64_t distinctString(QAnyStringView text);
     uint64_t integer(uint64_t bits);
     uint64_t real(double value);
@@ -68,6 +69,8 @@ private:
     // container waits for its members.
     template <typename Encode>
     uint64_t scalar(uint64_t length, Encode encode);
+    template <typename Ref>
+    void writeContainer(uint8_t marker, std::span<const Ref> refs);
     template <typename Ref>
     void setContainer(uint64_t container, uint8_t marker, std::span<const Ref> refs);
     void writeReady();

@@ -56,11 +56,6 @@ uint64_t Writer::string(const QString& text)
     return index;
 }
 
-uint64_t Writer::distinctString(QStringView text)
-{
-    return appendString(text);
-}
-
 uint64_t Writer::integer(uint64_t bits)
 {
     auto [it, fresh] = integers_.try_emplace(bits, 0);
@@ -178,13 +173,6 @@ QByteArray Writer::finish(uint64_t top) const
     appendBigEndian(cursor, tableOffset, 8);
     Q_ASSERT(cursor.at == out.data() + out.size());
     return out;
-}
-
-void Writer::reserve(std::size_t bytes, std::size_t objects, std::size_t refs)
-{
-    bytes_.reserve(bytes);
-    objects_.reserve(objects);
-    refs_.reserve(refs);
 }
 
 }  // namespace quorly::BinaryPlist

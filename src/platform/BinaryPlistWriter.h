@@ -32,16 +32,10 @@ public:
     ~Writer();
 
     uint64_t string(const QString& text);
-    // A text the caller knows is never written again, through either call: it is not
-    // entered for sharing, which saves the hashing of every stored text.
-    uint64_t distinctString(QStringView text);
     uint64_t integer(uint64_t bits);  // two's-complement patterns of negative values included
     uint64_t real(double value);
     uint64_t boolean(bool value);
     uint64_t uid(uint64_t value);
-    // Room for `bytes` of objects, `objects` objects and `refs` references, so that a
-    // writer that knows its size does not grow as it goes.
-    void reserve(std::size_t bytes, std::size_t objects, std::size_t refs);
 
     uint64_t beginContainer();
     void setArray(uint64_t array, std::span<const uint64_t> items);
