@@ -119,7 +119,7 @@ Entry lifelikeEntry(int i, std::mt19937& rng)
     return e;
 }
 
-// A window of the benchmark's that answers nothing: used only to make the packages.
+// Answers every question of the document itself: used only to make the packages.
 class SilentWindow : public DocumentWindow {
 public:
     int prompt(const QString&, const QString&, const QString&) override { return 1; }
