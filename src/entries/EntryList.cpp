@@ -3,6 +3,7 @@
 #include "platform/TextViews.h"
 
 #include <algorithm>
+#include <deque>
 #include <numeric>
 #include <vector>
 
@@ -150,9 +151,8 @@ QString EntryList::copyNameForName(const QString& name) const
 void EntryList::sort()
 {
     // Normalising once per entry rather than once per comparison. The views point into
-    // the entries, or into `normalized`, which is never reallocated.
-    std::vector<QString> normalized;
-    normalized.reserve(size_t(entries_.size()));
+    // the entries, or into `normalized`, whose texts stay put as it grows.
+    std::deque<QString> normalized;
     std::vector<QAnyStringView> keys;
     keys.reserve(size_t(entries_.size()));
     for (const EntryRef& entry : entries_) {
@@ -164,13 +164,16 @@ void EntryList::sort()
             keys.push_back(normalized.back());
         }
     }
+    const auto before = [](QAnyStringView a, QAnyStringView b) { return compareByCodePoint(a, b) < 0; };
+    // A list read from a file was stored in order: nothing to move.
+    if (std::is_sorted(keys.begin(), keys.end(), before))
+        return;
     std::vector<qsizetype> order(keys.size());
     std::iota(order.begin(), order.end(), qsizetype(0));
     // Stable, although equal names may come in any order: a save that changes nothing
     // then leaves the rows where they were.
-    std::stable_sort(order.begin(), order.end(), [&keys](qsizetype x, qsizetype y) {
-        return compareByCodePoint(keys[size_t(x)], keys[size_t(y)]) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](qsizetype x, qsizetype y) { return before(keys[size_t(x)], keys[size_t(y)]); });
     QList<EntryRef> sorted;
     sorted.reserve(entries_.size());
     for (qsizetype i : order)
