@@ -45,20 +45,29 @@ bool ByteSink::finish()
 
 FileSink::~FileSink() = default;
 
-bool FileSink::pass(const char* data, std::size_t length)
+bool writeAll(int fd, const char* data, std::size_t length)
 {
     while (length > 0) {
-        const ssize_t n = ::write(fd_, data, length);
+        const ssize_t n = ::write(fd, data, length);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            error_ = n < 0 ? errno : EIO;
+            if (n == 0)
+                errno = EIO;
             return false;
         }
         data += n;
         length -= std::size_t(n);
     }
     return true;
+}
+
+bool FileSink::pass(const char* data, std::size_t length)
+{
+    if (writeAll(fd_, data, length))
+        return true;
+    error_ = errno;
+    return false;
 }
 
 BytesSink::~BytesSink() = default;

@@ -40,6 +40,10 @@ private:
     bool failed_ = false;
 };
 
+// Writes all of `data` to `fd`, again after an interruption; false (errno set) when the
+// file takes no more.
+bool writeAll(int fd, const char* data, std::size_t length);
+
 // Into an open file; errno of a failed write is kept.
 class FileSink : public ByteSink {
 public:

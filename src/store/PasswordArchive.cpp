@@ -1,8 +1,8 @@
 #include "store/PasswordArchive.h"
 
+#include "platform/ByteSink.h"
 #include "platform/Crypto.h"
 #include "platform/KeyedArchiveReader.h"
-#include "platform/ByteSink.h"
 #include "platform/KeyedArchiveWriter.h"
 #include "platform/TypedStream.h"
 
@@ -146,6 +146,7 @@ public:
     bool text(const PlistTable::TextView& text) override
     {
         return place([&](Entry::Builder& builder) {
+            // The entry keeps a Latin-1 text as it stands in the file.
             if (text.encoding == PlistTable::Text::Latin1) {
                 builder.text(key_, QLatin1StringView(reinterpret_cast<const char*>(text.units), text.length));
                 return;
@@ -457,7 +458,6 @@ bool writeKeyedArchiveOfTitles(const QStringList& titles, int fd)
 {
     return writeArchive(titles, archiveTitles, fd);
 }
-
 
 std::optional<QList<EntryRef>> entriesFromKeyedArchive(const QByteArray& bytes, QString* error)
 {

@@ -1,5 +1,6 @@
 #include "store/PlaintextFile.h"
 
+#include "platform/ByteSink.h"
 #include "store/CipherEngine.h"
 #include "store/PasswordArchive.h"
 
@@ -51,23 +52,8 @@ bool writePlaintextFile(const QString& path, const std::function<bool(int fd)>& 
 
 bool writePlaintextFile(const QString& path, QByteArray& bytes)
 {
-    const bool ok = writePlaintextFile(path, [&bytes](int fd) {
-        const char* p = bytes.constData();
-        qint64 left = bytes.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd, p, size_t(left));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                if (n == 0)
-                    errno = EIO;
-                return false;
-            }
-            p += n;
-            left -= n;
-        }
-        return true;
-    });
+    const bool ok = writePlaintextFile(
+        path, [&bytes](int fd) { return writeAll(fd, bytes.constData(), std::size_t(bytes.size())); });
     const int error = errno;
     cleanseBytes(bytes);
     errno = error;
