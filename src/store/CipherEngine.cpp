@@ -1,5 +1,6 @@
 #include "store/CipherEngine.h"
 
+#include "platform/ByteSink.h"
 #include "platform/Crypto.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 namespace quorly {
@@ -116,21 +118,6 @@ ssize_t readFull(int fd, unsigned char* buffer, std::size_t length)
     return static_cast<ssize_t>(done);
 }
 
-bool writeAll(int fd, const unsigned char* buffer, std::size_t length)
-{
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, buffer + done, length - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Opens (creating or truncating) an output that only the owner may read. The explicit
 // fchmod also tightens a file that existed with wider bits or a umask that narrowed
 // 0600. Symlinks are refused: plaintext must land where the caller meant, nowhere else.
@@ -150,7 +137,10 @@ int openOutput(const QString& path)
 // The run itself, between two open descriptors, with a key already derived. The key is
 // derived afresh for every file and nothing is cached between files: two derivations
 // per save cost a few milliseconds, and no key outlives the step that needed it.
-StreamResult cryptStream(int inFd, CryptDirection direction, const unsigned char* key, int outFd)
+// Where a run's output goes, a buffer at a time; false stops the run as a failed write.
+using CipherOutput = std::function<bool(const unsigned char* data, std::size_t length)>;
+
+StreamResult cryptStream(int inFd, CryptDirection direction, const unsigned char* key, const CipherOutput& output)
 {
     if (::lseek(inFd, 0, SEEK_SET) < 0)
         return {StreamFault::Read, errno};
@@ -180,11 +170,37 @@ StreamResult cryptStream(int inFd, CryptDirection direction, const unsigned char
                 return {StreamFault::Cipher, 0};
             produced += tail;
         }
-        if (!writeAll(outFd, out.data(), produced))
+        if (!output(out.data(), produced))
             return {StreamFault::Write, errno};
         if (last)
             return {};
     }
+}
+
+StreamResult cryptStream(int inFd, CryptDirection direction, const unsigned char* key, int outFd)
+{
+    return cryptStream(inFd, direction, key, [outFd](const unsigned char* data, std::size_t length) {
+        return writeAll(outFd, reinterpret_cast<const char*>(data), length);
+    });
+}
+
+// Whether the ciphertext in `cipherFd` decrypts to exactly the bytes of `plainPath`,
+// compared a buffer at a time in memory: the proof of a save leaves no second copy of
+// the plaintext on disk. Errors reading either side count as a failed proof.
+bool decryptsTo(int cipherFd, const unsigned char* key, const QString& plainPath)
+{
+    Fd plain(::open(nativePath(plainPath).constData(), O_RDONLY | O_CLOEXEC));
+    if (!plain.valid())
+        return false;
+    crypto::SecureBytes expected(kChunkLength + 2 * crypto::kBlockLength);
+    const StreamResult result =
+        cryptStream(cipherFd, CryptDirection::Decrypt, key, [&](const unsigned char* data, std::size_t length) {
+            return readFull(plain.get(), expected.data(), length) == static_cast<ssize_t>(length) &&
+                   std::memcmp(expected.data(), data, length) == 0;
+        });
+    // Nothing of the plaintext may be left over.
+    unsigned char more = 0;
+    return result.fault == StreamFault::None && readFull(plain.get(), &more, 1) == 0;
 }
 
 // Derives the key of `framis` under the selected set into `key`.
@@ -246,28 +262,6 @@ bool lastBlockPaddingValid(int fd, off_t size, const unsigned char* key)
             return false;
     }
     return true;
-}
-
-// Byte-for-byte equality of two files; a file that cannot be read counts as different.
-bool sameContents(const QString& a, const QString& b)
-{
-    Fd fa(::open(nativePath(a).constData(), O_RDONLY | O_CLOEXEC));
-    Fd fb(::open(nativePath(b).constData(), O_RDONLY | O_CLOEXEC));
-    if (!fa.valid() || !fb.valid())
-        return false;
-    constexpr std::size_t kLength = kChunkLength;
-    crypto::SecureBytes ba(kLength);
-    crypto::SecureBytes bb(kLength);
-    for (;;) {
-        const ssize_t na = readFull(fa.get(), ba.data(), kLength);
-        const ssize_t nb = readFull(fb.get(), bb.data(), kLength);
-        if (na < 0 || nb < 0 || na != nb)
-            return false;
-        if (std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) != 0)
-            return false;
-        if (static_cast<std::size_t>(na) < kLength)
-            return true;
-    }
 }
 
 bool damagedSize(off_t size)
@@ -385,8 +379,6 @@ int secureDelete(const QString& path)
 std::optional<QString> framisEStaged(const QString& input, const QString& framis, const QString& outFile,
                                      CryptFailure* why)
 {
-    const QString verifyPath = input + QStringLiteral(".qlyd");
-
     // The new ciphertext is written beside the stored file (same folder, so the final
     // rename is atomic) under a hidden name unique to this run. A failed save therefore
     // never touches the stored bytes, and two writers never share a temporary.
@@ -428,17 +420,7 @@ std::optional<QString> framisEStaged(const QString& input, const QString& framis
             return runFailed(Kind::CannotWrite, outFile, result.error);
     }
 
-    CryptFailure proofFailure;
-    if (!cryptInput(tempPath, CryptDirection::Decrypt, framis, verifyPath, &proofFailure)) {
-        secureDelete(verifyPath);
-        // The copy that proves the new file lies beside the plaintext: when it cannot be
-        // written, the private folder is what is full or closed.
-        const bool verifyCopy = proofFailure.path == verifyPath;
-        return runFailed(Kind::CannotWrite, verifyCopy ? verifyPath : outFile, proofFailure.error);
-    }
-    const bool same = sameContents(input, verifyPath);
-    secureDelete(verifyPath);
-    if (!same) {
+    if (!decryptsTo(temp.get(), key.data(), input)) {
         // The plaintext stays, so the caller still holds what it meant to save.
         report(why, Kind::CannotWrite, outFile);
         temp.reset();

@@ -66,9 +66,9 @@ bool cryptInput(const QString& inPath, CryptDirection direction, const QString& 
 int secureDelete(const char* path);
 int secureDelete(const QString& path);
 
-// Encrypts `input` into `outFile`, then proves the result by decrypting it beside the
-// input (input + ".qlyd") and comparing. The stored `outFile` is replaced only once
-// the proof succeeded; on every failure it keeps its previous bytes.
+// Encrypts `input` into `outFile`, then proves the result by decrypting it again and
+// comparing it with the input in memory. The stored `outFile` is replaced only once the
+// proof succeeded; on every failure it keeps its previous bytes.
 bool framisE(const QString& input, const QString& framis, const QString& outFile, CryptFailure* why = nullptr);
 
 // framisE without its last step: the proven, synced ciphertext is left beside `outFile`

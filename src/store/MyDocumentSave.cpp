@@ -80,7 +80,6 @@ bool MyDocument::storeArchive(const std::function<bool(int fd)>& writeArchive, c
     const bool ok = framisE(plaintextPath, *fileFramis_, packageFile, why);
     // A failed proof leaves the plaintext behind; it must not outlive the save.
     secureDeleteIfPresent(plaintextPath);
-    secureDeleteIfPresent(plaintextPath + QStringLiteral(".qlyd"));
     return ok;
 }
 
