@@ -1,6 +1,7 @@
 #include "cli/ClipHelper.h"
 
 #include "cli/Cli.h"
+#include "platform/ByteSink.h"
 #include "platform/Crypto.h"
 #include "store/Globals.h"
 
@@ -18,20 +19,6 @@ namespace quorly::cli {
 
 namespace {
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 // Puts `secret` on standard input as a file in memory only: no disk ever holds it, and
 // unlike a pipe it takes a field of any length with nobody reading yet.
 bool handOnStandardInput(const QString& secret)
@@ -41,7 +28,7 @@ bool handOnStandardInput(const QString& secret)
         return false;
     QByteArray utf8 = secret.toUtf8();
     const bool handed =
-        writeAll(fd, utf8) && ::lseek(fd, 0, SEEK_SET) == 0 && ::dup2(fd, STDIN_FILENO) == STDIN_FILENO;
+        writeAll(fd, utf8.constData(), std::size_t(utf8.size())) && ::lseek(fd, 0, SEEK_SET) == 0 && ::dup2(fd, STDIN_FILENO) == STDIN_FILENO;
     const int error = errno;
     crypto::cleanse(utf8);
     ::close(fd);

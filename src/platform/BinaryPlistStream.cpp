@@ -7,20 +7,6 @@
 
 namespace quorly::BinaryPlist {
 
-namespace {
-
-// Bytes of objects that wait for an earlier container.
-struct HeldBytes {
-    std::vector<char, crypto::CleansingAllocator<char>>& bytes;
-    void push_back(char c) { bytes.push_back(c); }
-    void append(const char* data, std::size_t length) { bytes.insert(bytes.end(), data, data + length); }
-};
-
-constexpr uint64_t kDirectUids = uint64_t(1) << 24;
-constexpr uint32_t kNoUid = UINT32_MAX;
-
-}  // namespace
-
 StreamWriter::~StreamWriter() = default;
 
 void StreamWriter::markOffset()
@@ -29,44 +15,12 @@ void StreamWriter::markOffset()
     offsets_.push_back(uint32_t(position_));
 }
 
-template <typename Encode>
-uint64_t StreamWriter::scalar(uint64_t length, Encode encode)
-{
-    const uint64_t number = count_++;
-    if (!sink_) {
-        scalarBytes_ += length;
-        return number;
-    }
-    if (pending_.empty()) {
-        markOffset();
-        encode(*sink_);
-        position_ += length;
-        return number;
-    }
-    const std::size_t begin = pendingBytes_.size();
-    HeldBytes held{pendingBytes_};
-    encode(held);
-    pending_.push_back(Pending{begin, length, 0, true});
-    return number;
-}
-
-void StreamWriter::expectUidsBelow(std::size_t count)
-{
-    if (count <= kDirectUids && count > smallUids_.size())
-        smallUids_.resize(count, kNoUid);
-}
-
 void StreamWriter::startWriting(ByteSink& sink)
 {
     objects_ = count_;
     refSize_ = bytesFor(objects_ == 0 ? 0 : objects_ - 1);
     count_ = 0;
-    strings_.clear();
-    integers_.clear();
-    reals_.clear();
-    uids_.clear();
-    std::fill(smallUids_.begin(), smallUids_.end(), kNoUid);
-    booleans_[0] = booleans_[1] = UINT64_MAX;
+    forgetShared();
     offsets_.reserve(objects_);
     sink_ = &sink;
     sink.append("bplist00", 8);
@@ -79,71 +33,9 @@ std::size_t StreamWriter::sizeBound() const
     return std::size_t(8 + scalarBytes_ + containerMarkers_ + containerRefs_ * refSize + count_ * 8 + 32);
 }
 
-uint64_t StreamWriter::string(const QString& text)
-{
-    const auto found = strings_.constFind(text);
-    if (found != strings_.constEnd())
-        return *found;
-    const uint64_t number = distinctString(text);
-    strings_.insert(text, number);
-    return number;
-}
-
 uint64_t StreamWriter::distinctString(QAnyStringView text)
 {
-    return scalar(stringLength(text), [text](auto& out) { appendString(out, text); });
-}
-
-uint64_t StreamWriter::integer(uint64_t bits)
-{
-    auto [it, fresh] = integers_.try_emplace(bits, 0);
-    if (fresh)
-        it->second = scalar(1 + uint64_t(bytesFor(bits)), [bits](auto& out) { appendInteger(out, bits); });
-    return it->second;
-}
-
-uint64_t StreamWriter::real(double value)
-{
-    uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    auto [it, fresh] = reals_.try_emplace(bits, 0);
-    if (fresh) {
-        it->second = scalar(9, [bits](auto& out) {
-            out.push_back(static_cast<char>(0x23));
-            appendBigEndian(out, bits, 8);
-        });
-    }
-    return it->second;
-}
-
-uint64_t StreamWriter::boolean(bool value)
-{
-    uint64_t& slot = booleans_[value ? 1 : 0];
-    if (slot == UINT64_MAX)
-        slot = scalar(1, [value](auto& out) { out.push_back(static_cast<char>(value ? 0x09 : 0x08)); });
-    return slot;
-}
-
-uint64_t StreamWriter::uid(uint64_t value)
-{
-    const int n = bytesFor(value);
-    auto encode = [value, n](auto& out) {
-        out.push_back(static_cast<char>(0x80 | (n - 1)));
-        appendBigEndian(out, value, n);
-    };
-    if (value < kDirectUids) {
-        if (value < smallUids_.size() && smallUids_[value] != kNoUid)
-            return smallUids_[value];
-        if (value >= smallUids_.size())
-            smallUids_.resize(std::max<std::size_t>(value + 1, smallUids_.size() * 2), kNoUid);
-        const uint64_t number = scalar(1 + uint64_t(n), encode);
-        smallUids_[value] = uint32_t(number);
-        return number;
-    }
-    auto [it, fresh] = uids_.try_emplace(value, 0);
-    if (fresh)
-        it->second = scalar(1 + uint64_t(n), encode);
-    return it->second;
+    return newScalar(stringLength(text), [text](auto& out) { appendString(out, text); });
 }
 
 uint64_t StreamWriter::beginContainer()

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "platform/BinaryPlistSharing.h"
 #include "platform/ByteSink.h"
 #include "platform/Crypto.h"
 #include "platform/LargeMemory.h"
 
-#include <QHash>
 #include <QString>
 #include <QAnyStringView>
 #include <QStringView>
 
 #include <cstdint>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 namespace quorly::BinaryPlist {
@@ -25,7 +24,7 @@ namespace quorly::BinaryPlist {
 // Objects are written in the order of their numbers. A container is written once its
 // members are set, and the objects made after it wait in a small buffer until then: a
 // container's members must be set soon after it is begun.
-class StreamWriter {
+class StreamWriter : public ObjectSharing<StreamWriter> {
 public:
     StreamWriter() = default;
     StreamWriter(const StreamWriter&) = delete;
@@ -33,8 +32,6 @@ public:
     ~StreamWriter();
 
     bool writing() const { return sink_ != nullptr; }
-    // References (UIDs) will mostly be below `count`: room for them at once.
-    void expectUidsBelow(std::size_t count);
     // Ends the numbering run; the same calls now write to `sink`.
     void startWriting(ByteSink& sink);
     // After the numbering run: the list takes at most this many bytes.
@@ -43,15 +40,10 @@ public:
     // failed or the list would be too large for any reader (4 GiB).
     bool finish(uint64_t top);
 
-    uint64_t string(const QString& text);
     // A text the caller knows is never written again, through either call: it is not
     // entered for sharing, which saves the hashing of every stored text. It is encoded
     // at once: the text need not outlive the call.
     uint64_t distinctString(QAnyStringView text);
-    uint64_t integer(uint64_t bits);
-    uint64_t real(double value);
-    uint64_t boolean(bool value);
-    uint64_t uid(uint64_t value);
 
     uint64_t beginContainer();
     void setArray(uint64_t array, std::span<const uint64_t> items);
@@ -59,16 +51,43 @@ public:
     void setDictionary(uint64_t dictionary, std::span<const uint64_t> keysThenValues);
 
 private:
+    friend class ObjectSharing<StreamWriter>;
+
     struct Pending {
         uint64_t begin = 0;   // into pendingBytes_ for a scalar, into pendingRefs_ for a container
         uint64_t length = 0;
         uint8_t container = 0;  // 0, or the array or dictionary marker
         bool set = false;
     };
-    // Every new object goes through here: written at once, or held while an earlier
-    // container waits for its members.
+    // Bytes of objects that wait for an earlier container.
+    struct HeldBytes {
+        std::vector<char, crypto::CleansingAllocator<char>>& bytes;
+        void push_back(char c) { bytes.push_back(c); }
+        void append(const char* data, std::size_t length) { bytes.insert(bytes.end(), data, data + length); }
+    };
+
+    // Every new object but a container goes through here: written at once, or held
+    // while an earlier container waits for its members.
     template <typename Encode>
-    uint64_t scalar(uint64_t length, Encode encode);
+    uint64_t newScalar(uint64_t length, Encode encode)
+    {
+        const uint64_t number = count_++;
+        if (!sink_) {
+            scalarBytes_ += length;
+            return number;
+        }
+        if (pending_.empty()) {
+            markOffset();
+            encode(*sink_);
+            position_ += length;
+            return number;
+        }
+        const std::size_t begin = pendingBytes_.size();
+        HeldBytes held{pendingBytes_};
+        encode(held);
+        pending_.push_back(Pending{begin, length, 0, true});
+        return number;
+    }
     template <typename Ref>
     void writeContainer(uint8_t marker, std::span<const Ref> refs);
     template <typename Ref>
@@ -76,14 +95,8 @@ private:
     void writeReady();
     void markOffset();
 
-    // Numbering and sharing, the same in both runs.
+    // Numbering, the same in both runs.
     uint64_t count_ = 0;
-    QHash<QString, uint64_t> strings_;
-    std::unordered_map<uint64_t, uint64_t> integers_;
-    std::unordered_map<uint64_t, uint64_t> reals_;
-    std::unordered_map<uint64_t, uint64_t> uids_;
-    std::vector<uint32_t, large_memory::Allocator<uint32_t>> smallUids_;  // dense low references
-    uint64_t booleans_[2] = {UINT64_MAX, UINT64_MAX};
 
     // Sizes from the numbering run.
     uint64_t objects_ = 0;

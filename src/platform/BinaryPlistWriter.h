@@ -1,18 +1,17 @@
 #pragma once
 
+#include "platform/BinaryPlistSharing.h"
 #include "platform/Crypto.h"
 
 #include "platform/LargeMemory.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringView>
 
 #include <cstdint>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace quorly::BinaryPlist {
@@ -22,7 +21,7 @@ namespace quorly::BinaryPlist {
 // when begun and receives its members' numbers when set, so a writer that walks a tree
 // depth first numbers it as the platform's writer does. Equal strings, numbers and
 // references are written once and shared.
-class Writer {
+class Writer : public ObjectSharing<Writer> {
 public:
     using Bytes = std::basic_string<char, std::char_traits<char>, crypto::CleansingAllocator<char>>;
 
@@ -30,12 +29,6 @@ public:
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
     ~Writer();
-
-    uint64_t string(const QString& text);
-    uint64_t integer(uint64_t bits);  // two's-complement patterns of negative values included
-    uint64_t real(double value);
-    uint64_t boolean(bool value);
-    uint64_t uid(uint64_t value);
 
     uint64_t beginContainer();
     void setArray(uint64_t array, std::span<const uint64_t> items);
@@ -45,24 +38,26 @@ public:
     QByteArray finish(uint64_t top) const;
 
 private:
+    friend class ObjectSharing<Writer>;
+
     struct Object {
         uint64_t begin = 0;   // into bytes_ for a scalar, into refs_ for a container
         uint64_t length = 0;  // bytes of a scalar; references of a container
         uint8_t container = 0;  // 0, or the array or dictionary marker
     };
 
-    uint64_t scalar(std::size_t begin);
-    uint64_t appendString(QStringView text);
+    template <typename Encode>
+    uint64_t newScalar(uint64_t length, Encode encode)
+    {
+        const std::size_t begin = bytes_.size();
+        encode(bytes_);
+        objects_.push_back(Object{begin, length, 0});
+        return objects_.size() - 1;
+    }
 
     std::vector<Object, large_memory::Allocator<Object>> objects_;
     Bytes bytes_;
     std::vector<uint64_t, large_memory::Allocator<uint64_t>> refs_;
-    QHash<QString, uint64_t> strings_;
-    std::unordered_map<uint64_t, uint64_t> integers_;
-    std::unordered_map<uint64_t, uint64_t> reals_;
-    std::unordered_map<uint64_t, uint64_t> uids_;
-    std::vector<uint64_t> smallUids_;  // the dense low references, indexed directly
-    uint64_t booleans_[2] = {UINT64_MAX, UINT64_MAX};
 };
 
 }  // namespace quorly::BinaryPlist

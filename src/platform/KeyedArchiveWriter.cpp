@@ -32,43 +32,75 @@ bool isArchiverText(QAnyStringView s)
     return false;
 }
 
-// A quick hash for the writer's own uniquing of the texts it is given, four characters
-// at a time: they are the user's own entries, not input from elsewhere. A text hashes
-// the same whether it is held as Latin-1 or as UTF-16.
+// A quick hash for the writer's own uniquing of the texts it is given, eight bytes at
+// a time: they are the user's own entries, not input from elsewhere. A text that Latin-1
+// can hold hashes by its Latin-1 bytes whichever form it comes in (an entry's texts are
+// Latin-1, the keys UTF-16), so that equal texts meet.
+class TextHash {
+public:
+    explicit TextHash(std::size_t length) : h_(0x9E3779B97F4A7C15ULL ^ length) {}
+    void add(unsigned char byte)
+    {
+        chunk_ |= uint64_t(byte) << (8 * used_);
+        if (++used_ == 8)
+            mix();
+    }
+    void add(const unsigned char* bytes, std::size_t length)
+    {
+        for (; used_ == 0 && length >= 8; bytes += 8, length -= 8) {
+            std::memcpy(&chunk_, bytes, 8);
+            mix();
+        }
+        for (std::size_t i = 0; i < length; ++i)
+            add(bytes[i]);
+    }
+    uint32_t value()
+    {
+        if (used_ > 0)
+            mix();
+        return uint32_t(h_ ^ (h_ >> 32)) | 1;  // 0 marks a free slot
+    }
+
+private:
+    void mix()
+    {
+        h_ = (h_ ^ chunk_) * 0xFF51AFD7ED558CCDULL;
+        h_ ^= h_ >> 29;
+        chunk_ = 0;
+        used_ = 0;
+    }
+    uint64_t h_;
+    uint64_t chunk_ = 0;
+    int used_ = 0;
+};
+
 uint32_t textHash(QAnyStringView s)
 {
     const auto length = std::size_t(s.size());
-    uint64_t h = 0x9E3779B97F4A7C15ULL ^ (length * 2);
-    auto mix = [&h](uint64_t chunk) {
-        h = (h ^ chunk) * 0xFF51AFD7ED558CCDULL;
-        h ^= h >> 29;
-    };
-    std::size_t i = 0;
-    if (isUtf16(s)) {
-        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-        for (; i + 4 <= length; i += 4) {
-            uint64_t chunk = 0;
-            std::memcpy(&chunk, p + 2 * i, 8);
-            mix(chunk);
-        }
-        if (i < length) {
-            uint64_t chunk = 0;
-            std::memcpy(&chunk, p + 2 * i, 2 * (length - i));
-            mix(chunk);
-        }
-    } else {
-        // The same chunks, made of the bytes widened as UTF-16 units in memory order.
-        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-        for (; i < length; i += 4) {
-            char16_t units[4] = {};
-            for (std::size_t k = 0; k < 4 && i + k < length; ++k)
-                units[k] = p[i + k];
-            uint64_t chunk = 0;
-            std::memcpy(&chunk, units, 8);
-            mix(chunk);
-        }
+    TextHash hash(length);
+    if (isLatin1(s)) {
+        hash.add(static_cast<const unsigned char*>(s.data()), length);
+        return hash.value();
     }
-    return uint32_t(h ^ (h >> 32)) | 1;  // 0 marks a free slot
+    const QStringView units = utf16Of(s);
+    const bool narrow = std::all_of(units.begin(), units.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    if (!narrow) {
+        hash.add(reinterpret_cast<const unsigned char*>(units.utf16()), 2 * length);
+        return hash.value();
+    }
+    for (const QChar c : units)
+        hash.add(static_cast<unsigned char>(c.unicode()));
+    return hash.value();
+}
+
+// Equal texts, whichever form each is held in.
+bool sameText(QAnyStringView a, QAnyStringView b)
+{
+    if (a.size() != b.size())
+        return false;
+    if (isLatin1(a) && isLatin1(b))
+        return std::memcmp(a.data(), b.data(), std::size_t(a.size())) == 0;
+    return a == b;
 }
 
 uint64_t uidArray(BinaryPlist::StreamWriter& w, const uint32_t* refs, std::size_t count, std::vector<uint64_t>& uids)
@@ -144,7 +176,7 @@ uint64_t Writer::string(QAnyStringView s)
             ++stringCount_;
             return uid;
         }
-        if (slot.hash == hash && textOf(objects_[slot.uid]) == s)
+        if (slot.hash == hash && sameText(textOf(objects_[slot.uid]), s))
             return slot.uid;
     }
 }
