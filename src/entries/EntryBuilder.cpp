@@ -2,10 +2,9 @@
 // thousands, into shared chunks.
 #include "entries/Entry.h"
 
-#include "platform/TextViews.h"
-
 #include "entries/EntryBlock.h"
 #include "platform/Crypto.h"
+#include "platform/TextViews.h"
 
 #include <algorithm>
 #include <cstring>

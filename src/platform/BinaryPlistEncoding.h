@@ -2,9 +2,9 @@
 
 // How the binary property list ("bplist00") writes its numbers, markers and texts;
 // shared by the writers. `Out` takes push_back(char) and append(const char*, size).
-#include <QAnyStringView>
-
 #include "platform/TextViews.h"
+
+#include <QAnyStringView>
 #include <QStringView>
 
 #include <cstddef>

@@ -1,9 +1,9 @@
 #include "platform/KeyedArchiveWriter.h"
 
-#include "platform/TextViews.h"
-
 #include "platform/BinaryPlistStream.h"
 #include "platform/ByteSink.h"
+#include "platform/Crypto.h"
+#include "platform/TextViews.h"
 
 #include <algorithm>
 #include <cstring>
@@ -383,7 +383,10 @@ QByteArray Writer::finish()
     QByteArray out;
     out.reserve(qsizetype(w.sizeBound()));
     BytesSink sink(out);
-    write(w, sink);
+    if (!write(w, sink)) {
+        crypto::cleanse(out);  // too large for any reader: no part of it is an archive
+        return {};
+    }
     return out;
 }
 

@@ -50,8 +50,9 @@ public:
     // Closes the innermost open container.
     void close();
 
-    // The archive as a binary property list, in memory or written to `sink` (false
-    // when the sink failed).
+    // The archive as a binary property list, in memory (empty when it would be too large
+    // for any reader, 4 GiB) or written to `sink` (false when the sink failed or for the
+    // same reason).
     QByteArray finish();
     bool finish(ByteSink& sink);
 
