@@ -1,5 +1,6 @@
 // Open and save of password files of growing size through the document, and the three
 // parts that make up their cost: key derivation, the cipher, and the archive.
+#include "AnsweringWindow.h"
 #include "entries/EntryList.h"
 #include "store/CipherEngine.h"
 #include "store/DocumentWindow.h"
@@ -20,20 +21,6 @@
 using namespace quorly;
 
 namespace {
-
-const QString kFramis = QStringLiteral("correct horse battery staple");
-
-class QuietWindow : public DocumentWindow {
-public:
-    int prompt(const QString&, const QString&, const QString&) override { return 1; }
-    std::optional<QString> askFilePassword(const QString&) override { return kFramis; }
-    void showEntries(EntryList&) override {}
-    void reloadList() override {}
-    void selectRows(const QList<int>&) override {}
-    void deselectAll() override {}
-    void setWriteable(bool) override {}
-    void closeWindow() override {}
-};
 
 void ensureApplication()
 {
@@ -72,7 +59,7 @@ EntryList realisticList(int n)
 // Opens `document` with the bench's window, as a script would (no "Last PW File").
 bool openQuietly(MyDocument& document)
 {
-    static QuietWindow window;
+    static bench::AnsweringWindow window;
     document.setWindow(&window);
     document.setRecordsLastFile(false);
     return document.openDatabase();
@@ -87,7 +74,7 @@ QString packageWith(int n)
         return it->second;
     ensureApplication();
     const QString path = dir.filePath(QStringLiteral("bench%1.qly").arg(n));
-    createPasswordFile(path, kFramis);
+    createPasswordFile(path, bench::kFramis);
     MyDocument document(path);
     openQuietly(document);
     document.passwordArray().replaceAll(realisticList(n).entries());
@@ -155,7 +142,7 @@ void BM_KeyDerivation(benchmark::State& state)
 {
     unsigned char key[32];
     for (auto _ : state) {
-        deriveFramisKey(kFramis, key);
+        deriveFramisKey(bench::kFramis, key);
         benchmark::DoNotOptimize(key);
     }
 }
@@ -199,7 +186,7 @@ void BM_CipherEncryptAndVerify(benchmark::State& state)
         f.write(archive);
         f.close();
         state.ResumeTiming();
-        if (!framisE(plain, kFramis, stored))
+        if (!framisE(plain, bench::kFramis, stored))
             state.SkipWithError("framisE failed");
     }
     state.SetBytesProcessed(state.iterations() * archive.size());

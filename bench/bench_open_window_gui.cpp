@@ -11,6 +11,7 @@
 // the keychain and the X server of scripts/with-test-services:
 //   scripts/with-test-services env QT_QPA_PLATFORM=xcb build/rel/bin/bench_open_window_gui
 //   scripts/with-test-services env QT_QPA_PLATFORM=offscreen build/rel/bin/bench_open_window_gui
+#include "AnsweringWindow.h"
 #include "app/desktop/AppIcon.h"
 #include "app/desktop/Controller.h"
 #include "entries/desktop/DocumentPanels.h"
@@ -41,8 +42,6 @@ using namespace quorly;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const QString kFramis = QStringLiteral("correct horse battery staple");
 
 QTemporaryDir& scratch()
 {
@@ -119,19 +118,6 @@ Entry lifelikeEntry(int i, std::mt19937& rng)
     return e;
 }
 
-// Answers every question of the document itself: used only to make the packages.
-class SilentWindow : public DocumentWindow {
-public:
-    int prompt(const QString&, const QString&, const QString&) override { return 1; }
-    std::optional<QString> askFilePassword(const QString&) override { return kFramis; }
-    void showEntries(EntryList&) override {}
-    void reloadList() override {}
-    void selectRows(const QList<int>&) override {}
-    void deselectAll() override {}
-    void setWriteable(bool) override {}
-    void closeWindow() override {}
-};
-
 // One package per size, made once by a document's own save.
 QString packageWith(int n)
 {
@@ -139,8 +125,8 @@ QString packageWith(int n)
     if (auto it = made.find(n); it != made.end())
         return it->second;
     const QString path = scratch().filePath(QStringLiteral("open%1.qly").arg(n));
-    createPasswordFile(path, kFramis);
-    SilentWindow window;
+    createPasswordFile(path, bench::kFramis);
+    bench::AnsweringWindow window;
     MyDocument document(path);
     document.setWindow(&window);
     document.setRecordsLastFile(false);
@@ -207,7 +193,7 @@ void BM_OpenWindowToFirstPaint(benchmark::State& state)
                 QObject::connect(made->document(), &MyDocument::opened, [&opened] { opened = Clock::now(); });
                 whenShown(made->passwordPanel(), [&, panel = made->passwordPanel()] {
                     asked = Clock::now();
-                    panel->field()->setText(kFramis);
+                    panel->field()->setText(bench::kFramis);
                     ok = Clock::now();
                     panel->defaultButton()->click();
                 });

@@ -61,7 +61,7 @@ QByteArray Writer::finish(uint64_t top) const
     // Where each object will begin, so that the archive is written straight into a
     // result of its exact size: it never grows, no outgrown copy of it is left unwiped,
     // and no byte is appended one call at a time.
-    std::vector<uint64_t, large_memory::Allocator<uint64_t>> offsets;
+    std::vector<uint64_t> offsets;
     offsets.reserve(count);
     uint64_t end = 8;
     for (const Object& object : objects_) {

@@ -3,8 +3,6 @@
 #include "platform/BinaryPlistSharing.h"
 #include "platform/Crypto.h"
 
-#include "platform/LargeMemory.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -55,9 +53,9 @@ private:
         return objects_.size() - 1;
     }
 
-    std::vector<Object, large_memory::Allocator<Object>> objects_;
+    std::vector<Object> objects_;
     Bytes bytes_;
-    std::vector<uint64_t, large_memory::Allocator<uint64_t>> refs_;
+    std::vector<uint64_t> refs_;
 };
 
 }  // namespace quorly::BinaryPlist
